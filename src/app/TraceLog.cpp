@@ -1,0 +1,79 @@
+#include "app/TraceLog.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+namespace tq {
+namespace {
+
+constexpr size_t kMessageChars = 8192;  // message buffer, terminator included
+
+std::mutex& PathMutex() {
+  static std::mutex m;
+  return m;
+}
+std::string& PathLocked() {
+  static std::string path;
+  return path;
+}
+
+// One fwrite of the whole line under the lock: lines from the playback threads
+// never interleave with those of the user-interface thread.
+void WriteLine(const std::string& line) {
+  std::lock_guard<std::mutex> lock(PathMutex());
+  const std::string& path = PathLocked();
+  if (!path.empty()) {
+    if (std::FILE* f = std::fopen(path.c_str(), "ab")) {
+      std::fwrite(line.data(), 1, line.size(), f);
+      std::fclose(f);
+      return;
+    }
+  }
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+bool StartTraceFile(const std::string& path, const std::string& version) {
+  std::lock_guard<std::mutex> lock(PathMutex());
+  PathLocked() = path;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  std::fprintf(f, "Version : %s\n", version.c_str());
+  std::fclose(f);
+  return true;
+}
+
+void SetTraceFile(const std::string& path) {
+  std::lock_guard<std::mutex> lock(PathMutex());
+  PathLocked() = path;
+}
+
+std::string TraceFilePath() {
+  std::lock_guard<std::mutex> lock(PathMutex());
+  return PathLocked();
+}
+
+void TraceLog(const char* tag, int line, const char* format, ...) {
+  // Each call formats into its own buffer: worker threads log concurrently.
+  char message[kMessageChars];
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  if (n <= 0 || message[0] == '\0') return;
+
+  std::string out;
+  out.reserve(kMessageChars + 64);
+  out += '[';
+  out += tag ? tag : "";
+  out += '(';
+  out += std::to_string(line);
+  out += ")] ";
+  out += message;  // vsnprintf already cut it at 8191 characters
+  WriteLine(out);
+}
+
+}  // namespace tq

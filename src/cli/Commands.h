@@ -1,0 +1,24 @@
+// The tqmb20 subcommands. Each takes the arguments after its name and returns the exit
+// code: 0 success, 1 the operation failed, 2 usage error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tq::cli {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(const Args& args);
+};
+
+// Every subcommand, in the order `tqmb20 --help` lists them.
+const std::vector<Command>& AllCommands();
+
+// Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
+int Fail(const char* name, int code, const std::string& message);
+
+}  // namespace tq::cli

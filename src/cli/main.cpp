@@ -1,0 +1,36 @@
+// tqmb20: the command-line tool over the viewer's core.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/Commands.h"
+
+namespace tq::cli {
+
+int Fail(const char* name, int code, const std::string& message) {
+  std::fprintf(stderr, "tqmb20 %s: %s\n", name, message.c_str());
+  return code;
+}
+
+const std::vector<Command>& AllCommands() {
+  static const std::vector<Command> commands = {
+  };
+  return commands;
+}
+
+}  // namespace tq::cli
+
+static int Usage(FILE* out) {
+  std::fprintf(out, "usage: tqmb20 <command> [arguments]\n\ncommands:\n");
+  for (const auto& c : tq::cli::AllCommands()) std::fprintf(out, "  %s\n", c.usage);
+  return out == stdout ? 0 : 2;
+}
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage(stderr);
+  if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) return Usage(stdout);
+  for (const auto& c : tq::cli::AllCommands()) {
+    if (std::strcmp(argv[1], c.name) == 0) return c.run(tq::cli::Args(argv + 2, argv + argc));
+  }
+  std::fprintf(stderr, "tqmb20: unknown command '%s'\n", argv[1]);
+  return Usage(stderr);
+}

@@ -1,0 +1,103 @@
+#include "container/MediaFile.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace tq {
+namespace {
+thread_local int64_t g_writeBudget = -1;  // bytes left before an injected failure
+}
+
+void MediaFile::InjectWriteFailureAfter(int64_t bytes) { g_writeBudget = bytes; }
+
+std::unique_ptr<MediaFile> MediaFile::Open(const std::string& path, const char* mode,
+                                           OpenError* error) {
+  OpenError dummy;
+  OpenError& err = error ? *error : dummy;
+  err = OpenError::None;
+  struct stat st {};
+  bool creating = mode[0] == 'w';
+  if (!creating) {
+    if (::stat(path.c_str(), &st) != 0) {
+      err = errno == ENOENT ? OpenError::NotFound : OpenError::Unreadable;
+      return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) { err = OpenError::Unreadable; return nullptr; }
+    if (uint64_t(st.st_size) >= kMaxMediaFileSize) { err = OpenError::TooLarge; return nullptr; }
+  }
+  std::FILE* f = std::fopen(path.c_str(), mode);
+  if (!f) {
+    err = errno == ENOENT ? OpenError::NotFound : OpenError::Unreadable;
+    return nullptr;
+  }
+  return std::unique_ptr<MediaFile>(new MediaFile(f, path));
+}
+
+MediaFile::~MediaFile() { std::fclose(file_); }
+
+bool MediaFile::Read(void* buffer, size_t bytes) {
+  return bytes == 0 || std::fread(buffer, 1, bytes, file_) == bytes;
+}
+
+bool MediaFile::Write(const void* buffer, size_t bytes) {
+  if (g_writeBudget >= 0) {
+    if (int64_t(bytes) > g_writeBudget) {
+      std::fwrite(buffer, 1, size_t(g_writeBudget), file_);
+      g_writeBudget = 0;
+      std::fflush(file_);
+      return false;
+    }
+    g_writeBudget -= int64_t(bytes);
+  }
+  return bytes == 0 || std::fwrite(buffer, 1, bytes, file_) == bytes;
+}
+
+bool MediaFile::Seek(uint64_t offset) {
+  if (offset > kMaxMediaFileSize) return false;
+  return ::fseeko(file_, off_t(offset), SEEK_SET) == 0;
+}
+
+uint64_t MediaFile::Tell() {
+  off_t p = ::ftello(file_);
+  return p < 0 ? 0 : uint64_t(p);
+}
+
+uint64_t MediaFile::Length() {
+  std::fflush(file_);
+  struct stat st {};
+  if (::fstat(::fileno(file_), &st) != 0) return 0;
+  return uint64_t(st.st_size);
+}
+
+bool MediaFile::Flush() { return std::fflush(file_) == 0; }
+
+bool MediaFile::ReadU8(uint8_t* v) { return Read(v, 1); }
+bool MediaFile::ReadU16(uint16_t* v) {
+  uint8_t b[2];
+  if (!Read(b, 2)) return false;
+  *v = GetU16(b);
+  return true;
+}
+bool MediaFile::ReadU32(uint32_t* v) {
+  uint8_t b[4];
+  if (!Read(b, 4)) return false;
+  *v = GetU32(b);
+  return true;
+}
+bool MediaFile::ReadU64(uint64_t* v) {
+  uint8_t b[8];
+  if (!Read(b, 8)) return false;
+  *v = GetU64(b);
+  return true;
+}
+
+std::string FourCCText(uint32_t code) {
+  std::string s(4, '?');
+  for (int i = 0; i < 4; ++i) {
+    char c = char(code >> (24 - 8 * i));
+    if (c >= 0x20 && c < 0x7F) s[size_t(i)] = c;
+  }
+  return s;
+}
+
+}  // namespace tq

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/TraceLog.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::string TempPath(const char* name) {
+  return testing::TempDir() + "/" + name + std::to_string(::getpid());
+}
+
+TEST(TraceLog, start_truncates_and_writes_the_version_line) {
+  std::string path = TempPath("trace_a");
+  { std::ofstream(path) << "old content\n"; }
+  ASSERT_TRUE(tq::StartTraceFile(path, "1.02"));
+  tq::TraceLog("ValidMP4", 1244, "Invalid %s Recovery\n", "/x/a.mp4");
+  EXPECT_EQ(ReadAll(path), "Version : 1.02\n[ValidMP4(1244)] Invalid /x/a.mp4 Recovery\n");
+  tq::SetTraceFile("");
+}
+
+TEST(TraceLog, long_message_is_cut_not_dropped_and_empty_writes_nothing) {
+  std::string path = TempPath("trace_b");
+  ASSERT_TRUE(tq::StartTraceFile(path, "1.00"));
+  std::string big(10000, 'x');
+  tq::TraceLog("T", 1, "%s", big.c_str());
+  tq::TraceLog("T", 2, "%s", "");
+  std::string text = ReadAll(path);
+  EXPECT_EQ(text, "Version : 1.00\n[T(1)] " + std::string(8191, 'x'));
+  tq::SetTraceFile("");
+}
+
+TEST(TraceLog, lines_from_many_threads_stay_whole) {
+  std::string path = TempPath("trace_c");
+  ASSERT_TRUE(tq::StartTraceFile(path, "1.00"));
+  constexpr int kThreads = 8, kLines = 300;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t] {
+      std::string pad(100 + t * 50, char('a' + t));
+      for (int i = 0; i < kLines; ++i) tq::TraceLog("CDispWnd::AudPlay", i, "%d %s\n", t, pad.c_str());
+    });
+  }
+  for (auto& th : threads) th.join();
+  std::istringstream in(ReadAll(path));
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "Version : 1.00");
+  std::regex whole(R"(\[CDispWnd::AudPlay\(\d+\)\] (\d) ([a-h]+))");
+  int count = 0;
+  while (std::getline(in, line)) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, whole)) << line.substr(0, 80);
+    int t = m[1].str()[0] - '0';
+    EXPECT_EQ(m[2].str(), std::string(size_t(100 + t * 50), char('a' + t)));
+    ++count;
+  }
+  EXPECT_EQ(count, kThreads * kLines);
+  tq::SetTraceFile("");
+}
+
+TEST(TraceLog, unwritable_trace_file_falls_back_to_stderr) {
+  EXPECT_FALSE(tq::StartTraceFile("/nonexistent-dir/trace_sd.txt", "1.00"));
+  testing::internal::CaptureStderr();
+  tq::TraceLog("CDrawWnd::OpenVCodec", 12, "video codec open failed\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[CDrawWnd::OpenVCodec(12)] video codec open failed\n");
+  tq::SetTraceFile("");
+}
+
+}  // namespace
