@@ -72,7 +72,9 @@ class TempFolder {
  public:
   TempFolder() {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    static int serial = 0;  // several folders in one test
     path_ = testing::TempDir() + "/catalog_" + std::to_string(::getpid()) + "_" +
+            std::to_string(++serial) + "_" +
             (info ? std::string(info->test_suite_name()) + "." + info->name() : "x");
     for (size_t i = testing::TempDir().size() + 1; i < path_.size(); ++i)
       if (path_[i] == '/') path_[i] = '_';

@@ -123,7 +123,7 @@ TEST(CatalogScan, order_matches_the_insertion_rule_for_many_mixed_names) {
   const char* types[] = {"N", "E", "P", "M", "I", "T"};
   const char* cams[] = {"F", "R", "FS", "RS", "L", ""};
   std::vector<std::string> files;
-  for (int i = 0; i < 1500; ++i) {
+  for (int i = 0; i < 600; ++i) {
     // Few distinct moments, so ties are common.
     int day = 1 + int(rng() % 3), minute = int(rng() % 20);
     char base[64];
