@@ -111,7 +111,9 @@ bool RecordingIndex::FillMinutes(int32_t date, int hour, const DurationFn& durat
     if (!IsCalendarMoment(e->date, e->time)) continue;
     uint8_t level = EntryLevel(e->typeCode);
     int start = StartMinute(*e);
-    int end = start + (StartSecond(*e) + std::max(duration(*e), 0)) / kSecondsPerMinute;
+    // 64-bit: an AVI header may claim any length. Marks never go past the next hour.
+    int64_t runMinutes = (int64_t(StartSecond(*e)) + std::max(duration(*e), 0)) / kSecondsPerMinute;
+    int end = int(std::min<int64_t>(start + runMinutes, 2 * kMinutesPerHour - 1));
     if (end > kLastMinute) {
       // Runs into the next hour, at midnight into hour 0 of the next day. The day record
       // of a day without recordings of its own goes directly after this one.

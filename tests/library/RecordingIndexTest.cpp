@@ -148,6 +148,31 @@ TEST_F(IndexFixture, names_without_a_calendar_time_are_listed_but_not_indexed) {
   EXPECT_EQ(Minutes(20240105, 10), Marked({{0, 1}, {1, 1}}));
 }
 
+TEST(RecordingIndex, long_avi_header_marks_at_most_into_the_next_hour) {
+  TempFolder dir;
+  // One frame a second and 2^32 - 1 frames: the longest length a header can claim.
+  dir.Touch("nor_00000120240105_103059_1F_N.avi", AviHeader(1000000, 0xFFFFFFFFu));
+  dir.Touch("nor_00000120240105_120000_1F_N.avi", AviHeader(40000, 250));
+  CFileList list;
+  list.Scan(dir.path());
+  int row = 0;
+  for (CatalogEntry& e : list.Entries()) list.MarkHour(&e, row++);
+  ASSERT_TRUE(list.FillMinutes(20240105, 10));
+  EXPECT_EQ(list.Find("nor_00000120240105_103059_1F_N")->duration, 2147483647);
+  EXPECT_EQ(list.Find("nor_00000120240105_103059_1F_N")->minutes, 255);
+  const HourRecord* h10 = list.Index().FindHour(20240105, 10);
+  const HourRecord* h11 = list.Index().FindHour(20240105, 11);
+  ASSERT_TRUE(h10 && h11);
+  EXPECT_EQ(h10->minutes[29], 0);
+  EXPECT_EQ(h10->minutes[30], 1);
+  EXPECT_EQ(h10->minutes[59], 1);
+  EXPECT_EQ(h11->minutes[0], 1);
+  EXPECT_EQ(h11->minutes[59], 1);
+  // The next hour with a recording of its own gets the spill of the long one.
+  ASSERT_TRUE(list.FillMinutes(20240105, 12));
+  EXPECT_EQ(list.Index().FindHour(20240105, 12)->minutes[59], 1);
+}
+
 TEST(CivilTime, next_date_and_seconds) {
   EXPECT_EQ(NextDate(20240228), 20240229);
   EXPECT_EQ(NextDate(20230228), 20230301);
