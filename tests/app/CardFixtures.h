@@ -16,6 +16,9 @@ inline std::string MakeFolderCard(const std::string& root, const char* versionBi
   if (versionBin) WriteBytes(root + "/TQ-MB20/Config/version.bin", versionBin);
   return root;
 }
+inline std::string MakeFolderCard(const std::string& root, const std::string& versionBin) {
+  return MakeFolderCard(root, versionBin.c_str());
+}
 
 inline std::string VersionBin(const std::string& model, const std::string& version = "1.005",
                               const std::string& language = "English") {
