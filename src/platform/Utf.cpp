@@ -137,4 +137,15 @@ std::string_view Utf8PrefixBytes(std::string_view text, size_t maxBytes) {
   return text.substr(0, i);
 }
 
+std::string_view Utf8DropCutTail(std::string_view text) {
+  // A sequence is at most four bytes: look at the last lead byte among the final three.
+  for (size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+    uint8_t b = uint8_t(text[text.size() - back]);
+    if ((b & 0xC0) == 0x80) continue;  // continuation byte: keep looking for its lead
+    size_t need = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
+    return need > back ? text.substr(0, text.size() - back) : text;
+  }
+  return text;
+}
+
 }  // namespace tq

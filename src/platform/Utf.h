@@ -24,4 +24,8 @@ std::string_view Utf8Prefix(std::string_view text, size_t maxChars);
 // The longest prefix of `text` of at most maxBytes bytes that does not split a sequence.
 std::string_view Utf8PrefixBytes(std::string_view text, size_t maxBytes);
 
+// `text` without a multi-byte sequence cut short at its end (what a byte-limited
+// formatter leaves behind); other bytes are kept as they are.
+std::string_view Utf8DropCutTail(std::string_view text);
+
 }  // namespace tq

@@ -225,6 +225,43 @@ TEST(Utf, utf16_round_trip_and_prefix_boundaries) {
   EXPECT_EQ(tq::Utf8PrefixBytes(text, 6), "a\xC3\xA9\xE6\x97\xA5");
   EXPECT_EQ(tq::Utf8PrefixBytes(text, 9), "a\xC3\xA9\xE6\x97\xA5");
   EXPECT_EQ(tq::Utf8PrefixBytes("\xFF\xFE", 1), "\xFF");     // invalid bytes count one each
+
+  EXPECT_EQ(tq::Utf8DropCutTail("ab\xE6\x97"), "ab");
+  EXPECT_EQ(tq::Utf8DropCutTail("ab\xE6"), "ab");
+  EXPECT_EQ(tq::Utf8DropCutTail("ab\xE6\x97\xA5"), "ab\xE6\x97\xA5");
+  EXPECT_EQ(tq::Utf8DropCutTail("ab\xF0\x9F\x98"), "ab");
+  EXPECT_EQ(tq::Utf8DropCutTail("ab\xC3\xA9"), "ab\xC3\xA9");
+  EXPECT_EQ(tq::Utf8DropCutTail("\x80\x80\x80\x80"), "\x80\x80\x80\x80");  // stray bytes stay
+  EXPECT_EQ(tq::Utf8DropCutTail(""), "");
+}
+
+}  // namespace
+
+namespace {
+
+// Where no temporary file can be made beside the file (here its name is taken by a
+// folder, which even root cannot open for writing), the file is rewritten in place.
+TEST(ProfileFile, write_falls_back_to_rewriting_in_place) {
+  TempDir dir;
+  std::string path = dir / "version.bin";
+  WriteBytes(path, "[firmware]\r\nlanguage = English\r\n");
+  ASSERT_EQ(::mkdir((path + ".tqnew").c_str(), 0755), 0);
+  EXPECT_TRUE(ProfileFile(path).WriteString("firmware", "language", " Japan"));
+  EXPECT_EQ(ReadBytes(path), "[firmware]\r\nlanguage =  Japan\r\n");
+  EXPECT_TRUE(tq::IsDirectory(path + ".tqnew"));
+}
+
+// The replacement keeps the file's permission bits.
+TEST(ProfileFile, write_keeps_the_permission_bits) {
+  TempDir dir;
+  std::string path = dir / "setup.ini";
+  WriteBytes(path, "[setup]\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(ProfileFile(path).WriteString("setup", "k", "v"));
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_FALSE(tq::FileExists(path + ".tqnew"));
 }
 
 }  // namespace
