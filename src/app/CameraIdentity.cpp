@@ -203,4 +203,10 @@ CardSelectorView CardSelectorForCard(const CardDrive* card) {
   return CardSelectorFor(card, read, id.model);
 }
 
+std::vector<std::string> CardMenuTexts(const std::vector<CardDrive>& cards) {
+  std::vector<std::string> texts;
+  for (const CardDrive& c : cards) texts.push_back(CardSelectorForCard(&c).text);
+  return texts;
+}
+
 }  // namespace tq

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/CardScan.h"
 
@@ -70,6 +71,10 @@ struct CardSelectorView {
 CardSelectorView CardSelectorFor(const CardDrive* card, bool identityRead, std::string_view model);
 // Reads the identity of `card` and applies the rule above.
 CardSelectorView CardSelectorForCard(const CardDrive* card);
+// The card menu: one item per card, with the selector's text rule; item i carries the
+// command identifier kCardMenuFirstCommand + i.
+inline constexpr int kCardMenuFirstCommand = 0x8007;
+std::vector<std::string> CardMenuTexts(const std::vector<CardDrive>& cards);
 // Whether a model is one the device settings dialog supports ("TQ-MB2" on 6 characters).
 bool IsSupportedModel(std::string_view model);
 

@@ -78,8 +78,12 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
   // A file we may not write is not replaced by a rename either.
   if (existed && ::access(path.c_str(), W_OK) != 0) return false;
 
+  // A link is rewritten through, in place: renaming over it would replace the link.
+  struct stat link;
+  bool isLink = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+
   std::string temp = path + ".tqnew";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = isLink ? -1 : ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd >= 0) {
     bool ok = WriteAllTo(fd, bytes);
     if (ok && existed) ::fchmod(fd, old.st_mode & 07777);  // best effort (FAT has no modes)

@@ -157,6 +157,10 @@ TEST(CameraIdentity, card_selector_text_and_setup_button) {
     EXPECT_EQ(v.setupEnabled, c.setup) << c.text;
     EXPECT_TRUE(v.selectorEnabled);
   }
+  std::vector<tq::CardDrive> menuCards;
+  for (const auto& c : cases) menuCards.push_back(c.card);
+  EXPECT_EQ(tq::CardMenuTexts(menuCards),
+            (std::vector<std::string>{"CAM1 TQ-MB20", "CAM2 NONE", "CAM3 NONE", "CAM4 NONE"}));
   tq::CardSelectorView none = tq::CardSelectorForCard(nullptr);
   EXPECT_EQ(none.text, "NO SDCard");
   EXPECT_FALSE(none.selectorEnabled);

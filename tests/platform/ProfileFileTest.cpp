@@ -251,6 +251,19 @@ TEST(ProfileFile, write_falls_back_to_rewriting_in_place) {
   EXPECT_TRUE(tq::IsDirectory(path + ".tqnew"));
 }
 
+// A settings file that is a link stays a link; the file it points at is changed.
+TEST(ProfileFile, write_through_a_link_keeps_the_link) {
+  TempDir dir;
+  std::string target = dir / "real.ini";
+  WriteBytes(target, "[s]\nk=1\n");
+  ASSERT_EQ(::symlink(target.c_str(), (dir / "link.ini").c_str()), 0);
+  ASSERT_TRUE(ProfileFile(dir / "link.ini").WriteString("s", "k", "2"));
+  struct stat st;
+  ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadBytes(target), "[s]\nk=2\n");
+}
+
 // The replacement keeps the file's permission bits.
 TEST(ProfileFile, write_keeps_the_permission_bits) {
   TempDir dir;
