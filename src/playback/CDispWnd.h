@@ -1,0 +1,144 @@
+// The playback session: plays one recording, or a front recording with its rear partner,
+// in step. It is the front camera's view and owns the rear view. run_thread builds the
+// frame index while play_thread decodes and presents at one of four speeds; the owner
+// hears about progress through posted play messages only.
+//
+// Threads: the user-interface thread calls every public operation; run_thread indexes;
+// play_thread presents. Locks, in order: indexMutex_ -> a view's frameMutex. indexMutex_
+// guards the cursors, reposition request and speed changes; flags shared without it are
+// atomics.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "container/Mp4Box.h"
+#include "platform/Event.h"
+#include "playback/CDrawWnd.h"
+#include "playback/FfmpegPtr.h"
+#include "playback/PlayMessages.h"
+#include "playback/StepCache.h"
+
+namespace tq {
+
+class FrameSource;
+struct FrameRecord;
+
+enum SourceKind : int { kSourceMp4 = 0, kSourceAvi = 1 };
+enum PlayMode : int { kPlayNone = 0, kPlayDirect = 1, kPlayDemuxed = 2 };
+enum Speed : int { kSpeedHalf = 0, kSpeed1X = 1, kSpeed2X = 2, kSpeed4X = 3 };
+
+constexpr char kPlayScratchName[] = "playfile.dat";
+constexpr char kStepCacheName[] = "stepfile.dat";
+
+struct SessionOptions {
+  std::string settingsFolder;  // holds the scratch files
+  DrawWindow frontWindow = nullptr;
+  DrawWindow rearWindow = nullptr;
+};
+
+class CDispWnd : public CDrawWnd {
+ public:
+  // Window creation: probes the renderers and creates the handles. owner receives every
+  // post; observer (optional) hears of waits and presented pictures. Neither is owned.
+  CDispWnd(MessageSink* owner, SessionOptions options, PlaybackObserver* observer = nullptr);
+  // Window destruction: the release steps, then the session-wide buffers.
+  ~CDispWnd() override;
+
+  // Opens and starts. `info` is the validated description of the front file (its
+  // ValidMP4 result); null or a description the frame-record reader cannot index plays
+  // the file through the FFmpeg demuxer. Failures are logged and leave play mode 0.
+  void StartPlay(const std::string& front, const std::string& rear, int kind,
+                 const MP4INFO* info, int startSecond);
+  void StopPlay();
+  void Pause(bool on);
+  void Step(bool forward);
+  void Seek(uint32_t ms);
+  void SetSpeed(int index);
+
+  int playMode() const { return playMode_; }
+  bool paused() const { return paused_ != 0; }
+  bool rearPresent() const { return rearPresent_ != 0; }
+  bool ratesDiffer() const { return ratesDiffer_ != 0; }
+  int speed() const { return speed_; }
+  bool indexComplete() const { return indexComplete_ != 0; }
+  CDrawWnd& rearView() { return rear_; }
+  const FrameTable& audioTable() const { return audio_; }
+
+ private:
+  struct Pending;
+  struct ViewIndexer;
+
+  bool OpenDirect(const std::string& front, const std::string& rear, const MP4INFO& info);
+  bool OpenRear(const std::string& rear, int frontFps);
+  bool OpenDemuxed();
+  bool AllocateTables();
+  int AvConnect();
+  void Post(int64_t code, int64_t value);
+
+  // run_thread and its parts.
+  void RunThread();
+  bool PrepareViews();
+  void IndexRecords();
+  bool IndexVideo(ViewIndexer& v, const FrameRecord& r);
+  void FinishView(ViewIndexer& v);
+  bool Publish(ViewIndexer& v, const FrameEntry& e);
+  void CountDownWait();
+
+  // play_thread and its parts.
+  void PlayThread();
+  // Index mutex held. 0 a frame was taken, 1 none indexed yet, 2 past the last entry.
+  int TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, Pending* out);
+  bool PresentPending(CDrawWnd& view, const Pending& p);
+  void StartWaitLocked();
+  void StopWait();
+
+  MessageSink* owner_;
+  PlaybackObserver* observer_;
+  SessionOptions options_;
+  CDrawWnd rear_{1};
+
+  // Session-wide buffers, allocated on the first start and kept until destruction.
+  FrameTable front_;  // this view's table
+  FrameTable rearTable_;
+  FrameTable audio_;
+  ConversionBuffer conversion_;
+  StepCache cache_;
+
+  // Per recording.
+  std::string frontPath_;
+  std::string rearPath_;
+  int kind_ = kSourceMp4;
+  uint16_t audioStreamNumber_ = 0;
+  FormatContextPtr input_;   // play mode 2
+  int inputVideo_ = -1;
+  int inputAudio_ = -1;
+  std::unique_ptr<MediaFile> scratch_;  // "playfile.dat" in play mode 2
+  std::string scratchPath_;
+  int32_t rearDelay_ = -1;
+
+  std::atomic<int> running_{0};
+  std::atomic<int> playMode_{kPlayNone};
+  std::atomic<int> paused_{0};
+  std::atomic<int> pauseRequest_{0};
+  std::atomic<int> reposition_{0};  // 0 none, 1 seek or speed change while paused, 2 speed while playing
+  std::atomic<int> stepped_{0};
+  std::atomic<int> rearPresent_{0};
+  std::atomic<int> waitCountdown_{0};
+  std::atomic<int> indexComplete_{0};
+  std::atomic<int> speed_{kSpeed1X};
+  std::atomic<int> startSecond_{0};
+  std::atomic<int> ratesDiffer_{0};
+
+  std::mutex indexMutex_;
+  Event runStop_;
+  Event playStop_;
+  Event pauseAck_;
+  std::thread runThread_;
+  std::thread playThread_;
+};
+
+}  // namespace tq

@@ -1,0 +1,176 @@
+// run_thread: opens what is still to open, prepares the renderers and the step cache,
+// then indexes the records of the front (and rear) source into the frame tables.
+#include <filesystem>
+#include <vector>
+
+#include "app/TraceLog.h"
+#include "playback/CDispWnd.h"
+#include "playback/DemuxSource.h"
+#include "playback/FrameSource.h"
+
+namespace tq {
+
+struct CDispWnd::ViewIndexer {
+  CDrawWnd* view = nullptr;
+  FrameTable* table = nullptr;
+  std::unique_ptr<FrameSource> source;
+  bool front = false;
+  bool done = false;
+  bool started = false;         // the first key frame was seen
+  bool ringReleased = false;    // the first (delay) records have been published
+  std::vector<FrameEntry> ring;  // withheld records, in read order
+  FrameEntry last{};
+  bool haveLast = false;
+  bool startPosted = false;
+};
+
+bool CDispWnd::PrepareViews() {
+  if (PrepareRenderer(options_.frontWindow, width, height, &conversion_) == kDrawFailed)
+    return false;
+  if (owner_) owner_->post(kMsgControlNotify, 0, kIndexingStarted);
+  if (rearPresent_ &&
+      rear_.PrepareRenderer(options_.rearWindow, rear_.width, rear_.height, &conversion_) ==
+          kDrawFailed) {
+    rearPresent_ = 0;
+    Post(kPlayEndOrRear, kRearUnplayable);
+  }
+  // The step cache: one second of pictures per view.
+  uint64_t length = uint64_t(fps) * uint64_t(decodedFrameSize());
+  if (rearPresent_) length += uint64_t(rear_.fps) * uint64_t(rear_.decodedFrameSize());
+  const std::string path =
+      (std::filesystem::path(options_.settingsFolder) / kStepCacheName).string();
+  if (cache_.Open(path, length)) {
+    const uint64_t next = AttachCache(&cache_, cache_.flags(), 0);
+    if (rearPresent_) rear_.AttachCache(&cache_, cache_.flags() + fps, next);
+  }
+  return true;
+}
+
+void CDispWnd::RunThread() {
+  if (playMode_ == kPlayDemuxed && AvConnect() < 0) {
+    if (running_) Post(kPlaySourceError, 0);
+    return;
+  }
+  if (!PrepareViews()) {
+    if (running_) Post(kPlaySourceError, 0);
+    return;
+  }
+  IndexRecords();
+  indexComplete_ = 1;
+  StopWait();
+  runStop_.Wait();
+}
+
+void CDispWnd::CountDownWait() {
+  int c = waitCountdown_.load();
+  while (c > 0 && !waitCountdown_.compare_exchange_weak(c, c - 1)) {
+  }
+  if (c == 1) {
+    if (observer_) observer_->ShowWait(false);
+    PresentAgain();
+  }
+}
+
+bool CDispWnd::Publish(ViewIndexer& v, const FrameEntry& e) {
+  {
+    std::lock_guard<std::mutex> lock(indexMutex_);
+    if (!v.table->Append(e)) return false;
+  }
+  v.last = e;
+  v.haveLast = true;
+  if (v.front && e.key) {
+    Post(kPlayIndexedTo, e.timeMs);
+    if (!v.startPosted && int64_t(e.timeMs / 1000) >= startSecond_) {
+      v.startPosted = true;
+      Post(kPlayStartIndexed, 0);
+    }
+  }
+  return true;
+}
+
+bool CDispWnd::IndexVideo(ViewIndexer& v, const FrameRecord& r) {
+  if (!v.started) {
+    if (!r.key) return true;  // nothing decodes before the first key frame
+    v.started = true;
+  }
+  if (v.front) CountDownWait();
+  // Keep room for the withheld records, this one and the drain copies of the last.
+  const int32_t need = v.table->Count() + int32_t(v.ring.size()) + 1 + v.view->delay;
+  if (need > v.table->capacity) {
+    TraceLog("CDispWnd::run_thread", __LINE__, "frame index full (%d entries), indexing of %s ends\n",
+             int(v.table->capacity), v.front ? frontPath_.c_str() : rearPath_.c_str());
+    return false;
+  }
+  const FrameEntry e{r.size, r.timeMs, uint8_t(r.key ? 1 : 0), r.offset};
+  if (!v.ringReleased) {
+    v.ring.push_back(e);
+    if (int(v.ring.size()) <= v.view->delay) return true;
+    v.ringReleased = true;
+    for (const FrameEntry& w : v.ring) Publish(v, w);
+    v.ring.clear();
+    return true;
+  }
+  return Publish(v, e);
+}
+
+void CDispWnd::FinishView(ViewIndexer& v) {
+  if (v.done) return;
+  v.done = true;
+  for (const FrameEntry& w : v.ring) Publish(v, w);
+  v.ring.clear();
+  if (!v.haveLast) return;
+  // Feeding the last entry (delay) more times pushes the held-back pictures out.
+  {
+    std::lock_guard<std::mutex> lock(indexMutex_);
+    for (int i = 0; i < v.view->delay; ++i) v.table->Append(v.last);
+  }
+  if (v.front) Post(kPlayIndexedTo, v.last.timeMs);
+}
+
+void CDispWnd::IndexRecords() {
+  ViewIndexer f;
+  f.view = this;
+  f.table = &front_;
+  f.front = true;
+  if (playMode_ == kPlayDemuxed)
+    f.source = std::make_unique<DemuxSource>(input_.get(), inputVideo_, inputAudio_,
+                                             scratch_.get(), &fileMutex);
+  else
+    f.source = std::make_unique<Mp4RecordSource>(file(), &fileMutex, dataStart, dataLength,
+                                                 videoTrackId);
+  ViewIndexer r;
+  r.view = &rear_;
+  r.table = &rearTable_;
+  r.done = !rearPresent_ || playMode_ != kPlayDirect;
+  if (!r.done)
+    r.source = std::make_unique<Mp4RecordSource>(rear_.file(), &rear_.fileMutex, rear_.dataStart,
+                                                 rear_.dataLength, rear_.videoTrackId);
+  bool audioFullNoted = false;
+  while (running_ && !(f.done && r.done)) {
+    for (ViewIndexer* v : {&f, &r}) {
+      if (v->done || !running_) continue;
+      FrameRecord rec;
+      const SourceRead res = v->source->Next(&rec);
+      if (res == SourceRead::kError) {
+        Post(kPlaySourceError, 0);
+        return;
+      }
+      if (res == SourceRead::kEnd) {
+        FinishView(*v);
+        continue;
+      }
+      if (rec.kind == FrameRecord::kVideo) {
+        if (!IndexVideo(*v, rec)) FinishView(*v);
+      } else if (rec.kind == FrameRecord::kAudio && v->front) {
+        std::lock_guard<std::mutex> lock(indexMutex_);
+        if (!audio_.Append(FrameEntry{rec.size, rec.timeMs, 1, rec.offset}) && !audioFullNoted) {
+          audioFullNoted = true;
+          TraceLog("CDispWnd::run_thread", __LINE__, "audio index full (%d entries) %s\n",
+                   int(audio_.capacity), frontPath_.c_str());
+        }
+      }
+    }
+  }
+}
+
+}  // namespace tq

@@ -1,0 +1,141 @@
+// The view of one camera: reads encoded frames by file offset, decodes them, converts the
+// picture to what the renderer wants and hands it over. Also single-frame stepping both
+// ways with the one-second picture cache, the seek of one view and the stop of a view.
+//
+// Threads: play_thread decodes and draws while playing; the user-interface thread steps,
+// seeks and redraws only while play_thread is paused (the session waits for its
+// acknowledgement), so decoder, picture slot and step state have one user at a time.
+// frameMutex serialises conversion and renderer calls; fileMutex serialises reads of the
+// view's file between run_thread (records) and play_thread (frame data).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "container/MediaFile.h"
+#include "playback/CDrawDisp.h"
+#include "playback/FfmpegPtr.h"
+#include "playback/FrameIndex.h"
+
+namespace tq {
+
+class StepCache;
+}  // namespace tq
+struct SwsContext;
+namespace tq {
+
+// 1920 x 1080 x 4: the largest converted picture a view hands to a renderer.
+constexpr size_t kConversionBufferBytes = 8294400;
+
+// The conversion buffer both views share; allocated zero-filled on first need.
+struct ConversionBuffer {
+  std::mutex mutex;  // held while a picture is converted into it and drawn from it
+  std::unique_ptr<uint8_t[]> bytes;
+  bool Ensure();
+};
+
+enum class StepResult { kNone, kShown };
+
+class CDrawWnd {
+ public:
+  explicit CDrawWnd(int viewNumber) : view_(viewNumber) {}
+  virtual ~CDrawWnd();
+  CDrawWnd(const CDrawWnd&) = delete;
+  CDrawWnd& operator=(const CDrawWnd&) = delete;
+
+  int viewNumber() const { return view_; }
+
+  // ---- Opening (user-interface thread, before the workers start) ----
+  // Stores the path; with open set opens it read-only.
+  bool SetPlay(const std::string& path, bool open);
+  // Play mode 2: the view reads the session's stream scratch file (not owned).
+  void UseScratchFile(MediaFile* file) { sharedFile_ = file; }
+  bool OpenVCodec(AVCodecID id, int width, int height, const uint8_t* config, size_t configSize);
+  bool OpenVCodecFrom(const AVCodecParameters* parameters);
+  // Picks the renderer the first time, or tells it the new size; returns the format code.
+  int PrepareRenderer(DrawWindow window, int width, int height, ConversionBuffer* conversion);
+  // Assigns this view's step-cache slots; returns the next view's base.
+  uint64_t AttachCache(StepCache* cache, uint8_t* slotFlags, uint64_t base);
+  int decodedFrameSize() const { return width * (height + height / 2); }
+
+  // ---- Decoding and drawing (play_thread, or UI thread while paused) ----
+  // 1 when a picture came out into the picture slot.
+  int Decode(uint32_t offset, uint32_t size);
+  int DecodeEntry(int32_t i);
+  // Draws the picture slot (or, with withPicture false, presents the last picture).
+  void Draw(bool withPicture, bool present = true);
+  void PresentAgain() { Draw(false); }
+  bool HasPicture() const { return picture_ && picture_->data[0]; }
+
+  // ---- Stepping and seeking (UI thread, play_thread paused) ----
+  StepResult StepForward();
+  StepResult StepBack();
+  // Entry whose picture the slot shows after a step.
+  int32_t ShownEntry() const { return cursor - delay - 1; }
+  void Resynchronise();
+  // Moves the cursor to the last key frame not after targetMs.
+  void SeekView(uint32_t targetMs);
+  // Feeds (delay) entries from the cursor, then decodes until a picture; true on success.
+  bool DecodeAtCursor(int32_t* shownEntry);
+  void ClearCachedRun();
+
+  // ---- Stop (UI thread, workers ended) ----
+  void StopView(bool wasRunning);
+
+  // ---- State shared with the session ----
+  // Set at open; read by both workers.
+  FrameTable* table = nullptr;
+  uint32_t dataStart = 0;
+  uint32_t dataLength = 0;
+  uint16_t videoTrackId = 0;
+  int fps = 30;
+  int width = 0;
+  int height = 0;
+  int delay = 0;        // decoder delay in frames
+  int repeatCount = 0;  // step repeats when this view's rate is the lower one
+  int pictureFlags = 0; // kFlipUpDown | kMirrorLeftRight
+  // Next entry to decode. Guarded by the session's index mutex while play_thread runs;
+  // the UI thread changes it only while play_thread is paused.
+  int32_t cursor = 0;
+  std::mutex frameMutex;  // renderer, picture conversion
+  std::mutex fileMutex;   // reads of the view's file
+
+  MediaFile* file() const { return sharedFile_ ? sharedFile_ : file_.get(); }
+  AVCodecContext* decoder() const { return codec_.get(); }
+  const AVFrame* picture() const { return picture_.get(); }
+  CDraw* renderer() const { return disp_.get(); }
+  int formatCode() const { return formatCode_; }
+
+ private:
+  bool ReadData(uint32_t offset, uint32_t size);
+  bool FinishOpen();
+  bool StoreSlot(int slot);
+  bool LoadSlot(int slot);
+  int32_t KeyAtOrBefore(int32_t i) const;
+  void DrawLocked(bool withPicture, bool present);
+
+  const int view_;
+  std::string path_;
+  std::unique_ptr<MediaFile> file_;
+  MediaFile* sharedFile_ = nullptr;
+  CodecContextPtr codec_;
+  PacketPtr packet_;
+  FramePtr picture_;   // the view's decoded-picture slot
+  FramePtr received_;  // receive target, moved into picture_ when a picture came out
+  std::vector<uint8_t> readBuffer_;  // grown to need + 1024, never shrunk
+  CDrawDisp disp_;
+  int formatCode_ = kDrawFailed;
+  ConversionBuffer* conversion_ = nullptr;
+  SwsContext* sws_ = nullptr;  // guarded by frameMutex
+  // Step state.
+  StepCache* cache_ = nullptr;
+  uint8_t* slotFlags_ = nullptr;  // fps bytes of the cache's flag block
+  uint64_t cacheBase_ = 0;
+  int slot_ = -1;                 // -1: no cached run
+  int repeatsLeft_ = 0;
+};
+
+}  // namespace tq
