@@ -208,9 +208,10 @@ std::string CompanionStem(const std::string& base) {
   return base;
 }
 
-bool WriteRecording(const RecordingSpec& spec, const std::string& path, RecordingResult* result,
-                    std::string* error) {
-  if (!CheckSpec(spec, error)) return false;
+namespace {
+
+bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
+                         RecordingResult* result, std::string* error) {
   RecordingResult local;
   RecordingResult& r = result ? *result : local;
   r = RecordingResult{};
@@ -362,6 +363,18 @@ bool WriteRecording(const RecordingSpec& spec, const std::string& path, Recordin
       return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool WriteRecording(const RecordingSpec& spec, const std::string& path, RecordingResult* result,
+                    std::string* error) {
+  if (!CheckSpec(spec, error)) return false;
+  if (WriteRecordingFiles(spec, path, result, error)) return true;
+  // A half-written file would pass for a camera recording; leave none behind.
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  return false;
 }
 
 }  // namespace tq

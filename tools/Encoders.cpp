@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kH264NalSps = 7, kH264NalPps = 8, kH264SliceFirst = 1, kH264SliceLast = 5;
 constexpr int kHevcNalVps = 32, kHevcNalSps = 33, kHevcNalPps = 34, kHevcVclLast = 31;
+constexpr int kHevcIdrWithRadl = 19, kHevcIdrNoLeading = 20;
+constexpr size_t kAudioSpecificConfigSize = 2;  // AAC-LC, rate index, channels
 constexpr int kSoundBitRate = 64000;
 constexpr double kHumHz = 220.0, kBeepHz = 1000.0;
 constexpr uint32_t kBeepMs = 100;
@@ -111,7 +113,7 @@ std::unique_ptr<VideoEncoder> VideoEncoder::Open(const VideoSettings& s, std::st
     if (rc >= 0) rc = av_opt_set(ctx->priv_data, "x265-params", params.c_str(), 0);
     if (rc >= 0 && s.bitrateKbps == 0) rc = av_opt_set(ctx->priv_data, "crf", "26", 0);
   } else {
-    rc = av_opt_set(ctx->priv_data, "preset", "veryfast", 0);
+    rc = av_opt_set(ctx->priv_data, "preset", "superfast", 0);
     if (rc >= 0) rc = av_opt_set(ctx->priv_data, "x264-params", "scenecut=0:open-gop=0", 0);
     if (rc >= 0 && s.bitrateKbps == 0) rc = av_opt_set(ctx->priv_data, "crf", "23", 0);
   }
@@ -181,9 +183,16 @@ bool VideoEncoder::Drain(std::vector<EncodedSample>* out, std::string* error) {
     sample.timeMs = uint32_t(packet_->pts * 1000 / settings_.fps);
     // The camera's samples hold picture data only: parameter sets live in the head and
     // the sample entry, and the encoder's SEI and delimiters are not part of its stream.
-    for (const auto& nal : SplitAnnexB(packet_->data, size_t(packet_->size)))
-      if (IsPictureNal(NalType(nal, settings_.hevc), settings_.hevc))
-        AppendLengthPrefixed(sample.data, nal);
+    for (auto& nal : SplitAnnexB(packet_->data, size_t(packet_->size))) {
+      const int type = NalType(nal, settings_.hevc);
+      if (!IsPictureNal(type, settings_.hevc)) continue;
+      // The camera marks its key pictures IDR_W_RADL, and readers test for exactly that
+      // type; libx265 writes IDR_N_LP. The two differ only in whether leading pictures
+      // may follow (none do here), so the header type is rewritten.
+      if (settings_.hevc && type == kHevcIdrNoLeading)
+        nal[0] = uint8_t((nal[0] & 0x81) | kHevcIdrWithRadl << 1);
+      AppendLengthPrefixed(sample.data, nal);
+    }
     av_packet_unref(packet_.get());
     if (sample.data.empty()) {
       if (error) *error = "the video encoder produced a packet without picture data";
@@ -222,7 +231,12 @@ bool EncodeSound(int sampleRate, uint32_t durationMs, uint32_t seed, SoundTrack*
   track->sampleRate = sampleRate;
   track->channels = 1;
   track->bitsPerSample = 16;
-  track->audioSpecificConfig.assign(ctx->extradata, ctx->extradata + ctx->extradata_size);
+  // The camera stores the plain two-byte configuration; FFmpeg appends an extension.
+  if (ctx->extradata_size < int(kAudioSpecificConfigSize)) {
+    if (error) *error = "the aac encoder gave no AudioSpecificConfig";
+    return false;
+  }
+  track->audioSpecificConfig.assign(ctx->extradata, ctx->extradata + kAudioSpecificConfigSize);
   const double phase = double(seed % 628) / 100.0;
   auto receive = [&]() -> bool {
     for (;;) {
