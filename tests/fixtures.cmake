@@ -18,13 +18,11 @@
 #   gop60.mp4                key frame every 60 frames (two seconds), 5 s
 #   extra_bytes.mp4          8 extra bytes after every frame record, record clock base 123456 ms
 set(TQ_FIXTURE_DIR ${PROJECT_BINARY_DIR}/fixtures)
-if(TARGET tqmb20-gen)
-  add_custom_command(OUTPUT ${TQ_FIXTURE_DIR}/.complete
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${TQ_FIXTURE_DIR}
-    COMMAND $<TARGET_FILE:tqmb20-gen> --fixtures ${TQ_FIXTURE_DIR} --quiet
-    COMMAND ${CMAKE_COMMAND} -E touch ${TQ_FIXTURE_DIR}/.complete
-    DEPENDS tqmb20-gen
-    COMMENT "Generating the test fixtures"
-    VERBATIM)
-  add_custom_target(tq_fixtures DEPENDS ${TQ_FIXTURE_DIR}/.complete)
-endif()
+add_custom_command(OUTPUT ${TQ_FIXTURE_DIR}/.complete
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${TQ_FIXTURE_DIR}
+  COMMAND $<TARGET_FILE:tqmb20-gen> --fixtures ${TQ_FIXTURE_DIR} --quiet
+  COMMAND ${CMAKE_COMMAND} -E touch ${TQ_FIXTURE_DIR}/.complete
+  DEPENDS tqmb20-gen
+  COMMENT "Generating the test fixtures"
+  VERBATIM)
+add_custom_target(tq_fixtures DEPENDS ${TQ_FIXTURE_DIR}/.complete)
