@@ -387,8 +387,8 @@ TEST(CameraLayout, embedded_telemetry_is_camera_nmea_and_3gf) {
 
 TEST(CameraLayout, companions_replace_the_embedded_logs) {
   const std::string stem = Fixture("20261205_101500_N");
-  CheckNmea(std::string(reinterpret_cast<const char*>(ReadAll(stem + ".gps").data()),
-                        ReadAll(stem + ".gps").size()), 3);
+  const auto gps = ReadAll(stem + ".gps");
+  CheckNmea(std::string(gps.begin(), gps.end()), 3);
   const auto sensor = ReadAll(stem + ".3gf");
   ASSERT_EQ(sensor.size(), 30u * 10u) << "a companion block is records only";
   CheckSensor(sensor, 0, 30, 1500);
@@ -455,17 +455,26 @@ TEST(CameraLayout, moov_times_are_the_camera_clock) {
   const Box* moov = Find(top, "moov");
   ASSERT_NE(moov, nullptr);
   const uint32_t expected = uint32_t(kFixtureStartMs / 1000 + 2082844800LL);
-  const Box* mvhd = Find(Children(b, moov->payload(), moov->end()), "mvhd");
+  const auto moovKids = Children(b, moov->payload(), moov->end());
+  const Box* mvhd = Find(moovKids, "mvhd");
   ASSERT_NE(mvhd, nullptr);
   EXPECT_EQ(U32(b, mvhd->payload() + 4), expected);
   EXPECT_EQ(U32(b, mvhd->payload() + 8), expected);
-  for (const Box& trak : Children(b, moov->payload(), moov->end())) {
+  int tracks = 0;
+  for (const Box& trak : moovKids) {
     if (trak.type != "trak") continue;
+    ++tracks;
     const auto t = Children(b, trak.payload(), trak.end());
-    EXPECT_EQ(U32(b, Find(t, "tkhd")->payload() + 4), expected);
+    const Box* tkhd = Find(t, "tkhd");
     const Box* mdia = Find(t, "mdia");
-    EXPECT_EQ(U32(b, Find(Children(b, mdia->payload(), mdia->end()), "mdhd")->payload() + 4), expected);
+    ASSERT_TRUE(tkhd && mdia);
+    EXPECT_EQ(U32(b, tkhd->payload() + 4), expected);
+    const auto m = Children(b, mdia->payload(), mdia->end());
+    const Box* mdhd = Find(m, "mdhd");
+    ASSERT_NE(mdhd, nullptr);
+    EXPECT_EQ(U32(b, mdhd->payload() + 4), expected);
   }
+  EXPECT_EQ(tracks, 2);
 }
 
 }  // namespace
