@@ -17,6 +17,8 @@
 #   reserved_unfinished.mp4  reserved room holding only the junk child, 40 video samples
 #   gop60.mp4                key frame every 60 frames (two seconds), 5 s
 #   extra_bytes.mp4          8 extra bytes after every frame record, record clock base 123456 ms
+#   sound_first.mp4          pictures start 100 ms after the sound: the first record is sound, 2 s
+#   sound_late.mp4           sound starts 250 ms after the first picture, 2 s
 set(TQ_FIXTURE_DIR ${PROJECT_BINARY_DIR}/fixtures)
 add_custom_command(OUTPUT ${TQ_FIXTURE_DIR}/.complete
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${TQ_FIXTURE_DIR}

@@ -220,6 +220,7 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
   SoundTrack sound;
   if (spec.sound && !EncodeSound(spec.audioRate, spec.durationMs, spec.seed, &sound, error))
     return false;
+  for (EncodedSample& a : sound.samples) a.timeMs += spec.soundDelayMs;
   VideoSettings vs{spec.width, spec.height, spec.fps, spec.gop, spec.hevc, spec.bitrateKbps};
   std::unique_ptr<VideoEncoder> encoder = VideoEncoder::Open(vs, error);
   if (!encoder) return false;
@@ -278,7 +279,8 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
   std::vector<EncodedSample> out;
   bool stopped = false;
   auto flush = [&](std::string* err) -> bool {
-    for (const EncodedSample& v : out) {
+    for (EncodedSample& v : out) {
+      v.timeMs += spec.videoDelayMs;
       if (mdat.videoCount() >= stopAfter) {
         stopped = true;
         break;

@@ -34,6 +34,8 @@ struct RecordingSpec {
   int64_t cutAtByte = -1;      // unfinished: cut the file at this length
   uint32_t extraBytes = 0;     // bytes between each frame record and its sample
   uint32_t clockBase = 0;      // added to every frame record time stamp (camera clock)
+  uint32_t videoDelayMs = 0;   // the first picture comes this long after the first sound
+  uint32_t soundDelayMs = 0;   // the first sound comes this long after the first picture
   // Telemetry.
   uint32_t telemetrySeed = 1;  // a front/rear pair shares it
   int routeSecond = 0;         // where in the drive this recording starts

@@ -47,6 +47,8 @@ constexpr char kUsage[] =
     "  --cut-at-byte N          unfinished: no moov, file cut to N bytes\n"
     "  --extra-bytes N          bytes between each frame record and its sample (0)\n"
     "  --clock-base MS          added to the frame record time stamps (0)\n"
+    "  --video-delay MS         pictures start this long after the sound (0)\n"
+    "  --sound-delay MS         sound starts this long after the pictures (0)\n"
     "  -q, --quiet              print nothing on success\n";
 
 int Usage(const std::string& message) {
@@ -195,6 +197,12 @@ int Parse(int argc, char** argv, Cli* cli) {
     } else if (a == "--clock-base") {
       if (!number(0, 0x7FFFFFFF, &n)) return Usage("--clock-base takes milliseconds");
       s.clockBase = uint32_t(n);
+    } else if (a == "--video-delay") {
+      if (!number(0, 60000, &n)) return Usage("--video-delay takes 0 to 60000 ms");
+      s.videoDelayMs = uint32_t(n);
+    } else if (a == "--sound-delay") {
+      if (!number(0, 60000, &n)) return Usage("--sound-delay takes 0 to 60000 ms");
+      s.soundDelayMs = uint32_t(n);
     } else if (a == "-q" || a == "--quiet") {
       cli->quiet = true;
     } else if (a == "-h" || a == "--help") {

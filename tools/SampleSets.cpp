@@ -208,6 +208,8 @@ bool MakeFixtures(const std::string& dir, bool verbose, std::string* error) {
       {"reserved_unfinished.mp4", [](RecordingSpec& s) { s.reservedRoom = true; s.cutAfterFrames = 40; }},
       {"gop60.mp4", [](RecordingSpec& s) { s.gop = 60; s.durationMs = 5000; }},
       {"extra_bytes.mp4", [](RecordingSpec& s) { s.extraBytes = 8; s.clockBase = 123456; }},
+      {"sound_first.mp4", [](RecordingSpec& s) { s.videoDelayMs = 100; s.durationMs = 2000; }},
+      {"sound_late.mp4", [](RecordingSpec& s) { s.soundDelayMs = 250; s.durationMs = 2000; }},
   };
   for (const Fixture& f : fixtures) {
     RecordingSpec s = base();

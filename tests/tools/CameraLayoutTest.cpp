@@ -256,6 +256,29 @@ TEST(CameraLayout, frame_record_before_every_sample) {
   }
 }
 
+TEST(CameraLayout, stream_delays_order_the_first_records) {
+  struct Row { const char* file; uint16_t firstStream; uint32_t firstVideoMs, firstSoundMs; };
+  const Row rows[] = {
+      {"sound_first.mp4", 2, 100, 0},
+      {"sound_late.mp4", 1, 0, 250},
+      {"h264_sound.mp4", 1, 0, 0},  // equal times: the picture goes first
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.file);
+    const auto b = ReadAll(Fixture(r.file));
+    const auto top = Children(b, 0, b.size());
+    size_t tail = 0;
+    const auto records = WalkRecords(b, *Find(top, "mdat"), &tail);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.front().stream, r.firstStream);
+    std::map<int, uint32_t> first;
+    for (const FrameRecord& rec : records) first.emplace(rec.stream, rec.time);
+    EXPECT_EQ(first[1], r.firstVideoMs);
+    EXPECT_EQ(first[2], r.firstSoundMs);
+    EXPECT_EQ(test::Ffprobe(Fixture(r.file)).output, "");
+  }
+}
+
 TEST(CameraLayout, gps2_layout_has_bare_samples_and_binary_records) {
   const auto b = ReadAll(Fixture("gps2.mp4"));
   const auto top = Children(b, 0, b.size());
