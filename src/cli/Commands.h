@@ -18,7 +18,11 @@ struct Command {
 // Every subcommand, in the order `tqmb20 --help` lists them.
 const std::vector<Command>& AllCommands();
 
+int RunCard(const Args& args);
+
 // Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
 int Fail(const char* name, int code, const std::string& message);
+
+int RunList(const Args& args);  // CmdList.cpp
 
 }  // namespace tq::cli

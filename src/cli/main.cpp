@@ -13,6 +13,8 @@ int Fail(const char* name, int code, const std::string& message) {
 
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
+      {"list", "list FOLDER [--json]", RunList},
+      {"card", "card ROOT [--json]", RunCard},
   };
   return commands;
 }
