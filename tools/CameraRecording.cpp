@@ -1,5 +1,6 @@
 #include "CameraRecording.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -32,6 +33,7 @@ constexpr uint32_t kSoundIndexBytesPerSample = 28;  // no stss
 constexpr uint32_t kIndexFixedBytes = 4096;
 constexpr int kUtcOffsetMinutes = 540;
 constexpr int kMaxFps = 120;
+constexpr char kWriteFailed[] = "write failed (disk full, or the file would reach 4 GiB)";
 
 bool Fail(std::string* error, const std::string& text) {
   if (error) *error = text;
@@ -52,17 +54,6 @@ bool CheckSpec(const RecordingSpec& s, std::string* error) {
   if (s.camera < 0 || s.camera > 1) return Fail(error, "camera must be front or rear");
   const uint32_t frames = FrameCount(s);
   if (frames == 0) return Fail(error, "duration too short for one frame");
-  if (frames > kVideoSampleCapacity)
-    return Fail(error, std::to_string(frames) + " video frames do not fit the index (at most " +
-                           std::to_string(kVideoSampleCapacity) + "); use a shorter duration");
-  if (s.sound) {
-    const uint64_t soundSamples = (uint64_t(s.durationMs) * s.audioRate / 1000 + 1023) / 1024;
-    if (soundSamples > kSoundSampleCapacity)
-      return Fail(error, std::to_string(soundSamples) +
-                             " sound samples do not fit the index (at most " +
-                             std::to_string(kSoundSampleCapacity) +
-                             "); use --audio-rate 16000, --no-sound or a shorter duration");
-  }
   return true;
 }
 
@@ -73,9 +64,13 @@ class MdatWriter {
     for (size_t i = 0; i < extra_.size(); ++i) extra_[i] = uint8_t(0xA0 + i % 16);
   }
 
-  bool Init(std::string* error) {
-    if (!CreateFixedSizeTrak(video_, kVideoSampleCapacity, true) ||
-        (spec_.sound && !CreateFixedSizeTrak(sound_, kSoundSampleCapacity, false)))
+  // The camera's own index has no fixed limit; the viewer's repair holds at most
+  // kVideoSampleCapacity / kSoundSampleCapacity samples, and longer files are written whole
+  // so that its capacity rule can be tried on them.
+  bool Init(uint32_t videoSamples, uint32_t soundSamples, std::string* error) {
+    if (!CreateFixedSizeTrak(video_, std::max(videoSamples, kVideoSampleCapacity), true) ||
+        (spec_.sound &&
+         !CreateFixedSizeTrak(sound_, std::max(soundSamples, kSoundSampleCapacity), false)))
       return Fail(error, "cannot allocate the sample tables");
     return true;
   }
@@ -94,10 +89,10 @@ class MdatWriter {
       PutU32(record + 8, uint32_t(s.data.size()));
       PutU32(record + 12, uint32_t(extra_.size()));
       if (!Put(record, sizeof record) || !Put(extra_.data(), extra_.size()))
-        return Fail(error, "write failed");
+        return Fail(error, kWriteFailed);
     }
     const uint32_t dataOffset = position_;
-    if (!Put(s.data.data(), s.data.size())) return Fail(error, "write failed");
+    if (!Put(s.data.data(), s.data.size())) return Fail(error, kWriteFailed);
     if (!AddSample(isVideo ? video_ : sound_, dataOffset, uint32_t(s.data.size()), s.timeMs,
                    isVideo && s.key, isVideo))
       return Fail(error, "the sample tables are full");
@@ -160,9 +155,10 @@ bool StampMoov(MediaFile& f, uint32_t moovStart, uint32_t time, std::string* err
   return true;
 }
 
-uint32_t DefaultRoom() {
-  return kVideoSampleCapacity * kVideoIndexBytesPerSample +
-         kSoundSampleCapacity * kSoundIndexBytesPerSample + kIndexFixedBytes;
+uint32_t DefaultRoom(uint32_t videoSamples, uint32_t soundSamples) {
+  return std::max(videoSamples, kVideoSampleCapacity) * kVideoIndexBytesPerSample +
+         std::max(soundSamples, kSoundSampleCapacity) * kSoundIndexBytesPerSample +
+         kIndexFixedBytes;
 }
 
 bool WriteFileBytes(const std::string& path, const void* data, size_t size, std::string* error) {
@@ -248,7 +244,9 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
   if (!f->Write(head.bytes.data(), head.bytes.size())) return Fail(error, path + ": write failed");
   uint32_t position = uint32_t(head.bytes.size());
 
-  const uint32_t room = spec.roomBytes ? spec.roomBytes : DefaultRoom();
+  const uint32_t frames = FrameCount(spec);
+  const uint32_t soundCount = uint32_t(sound.samples.size());
+  const uint32_t room = spec.roomBytes ? spec.roomBytes : DefaultRoom(frames, soundCount);
   uint32_t moovStart = 0;
   if (spec.reservedRoom) {
     // The camera keeps this moov empty (a junk child only) until the recording ends.
@@ -270,8 +268,7 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
   r.mdatOffset = position;
 
   MdatWriter mdat(*f, position, spec);
-  if (!mdat.Init(error)) return false;
-  const uint32_t frames = FrameCount(spec);
+  if (!mdat.Init(frames, soundCount, error)) return false;
   const uint32_t stopAfter =
       spec.cutAfterFrames >= 0 && uint32_t(spec.cutAfterFrames) < frames ? uint32_t(spec.cutAfterFrames)
                                                                           : frames;
