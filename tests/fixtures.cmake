@@ -17,6 +17,8 @@
 #   reserved_unfinished.mp4  reserved room holding only the junk child, 40 video samples
 #   gop60.mp4                key frame every 60 frames (two seconds), 5 s
 #   extra_bytes.mp4          8 extra bytes after every frame record, record clock base 123456 ms
+#   20261205_102000_NF.mp4   a front/rear pair of one moment (rear 256x144), sharing one drive's logs
+#   20261205_102000_NR.mp4
 #   sound_first.mp4          pictures start 100 ms after the sound: the first record is sound, 2 s
 #   sound_late.mp4           sound starts 250 ms after the first picture, 2 s
 set(TQ_FIXTURE_DIR ${PROJECT_BINARY_DIR}/fixtures)

@@ -208,6 +208,10 @@ bool MakeFixtures(const std::string& dir, bool verbose, std::string* error) {
       {"reserved_unfinished.mp4", [](RecordingSpec& s) { s.reservedRoom = true; s.cutAfterFrames = 40; }},
       {"gop60.mp4", [](RecordingSpec& s) { s.gop = 60; s.durationMs = 5000; }},
       {"extra_bytes.mp4", [](RecordingSpec& s) { s.extraBytes = 8; s.clockBase = 123456; }},
+      {"20261205_102000_NF.mp4", [](RecordingSpec& s) { s.startSeconds += 300; s.telemetrySeed = 5; }},
+      {"20261205_102000_NR.mp4", [](RecordingSpec& s) {
+         s.startSeconds += 300; s.telemetrySeed = 5; s.camera = 1; s.width = 256; s.height = 144; s.seed = 3;
+       }},
       {"sound_first.mp4", [](RecordingSpec& s) { s.videoDelayMs = 100; s.durationMs = 2000; }},
       {"sound_late.mp4", [](RecordingSpec& s) { s.soundDelayMs = 250; s.durationMs = 2000; }},
   };

@@ -418,6 +418,23 @@ TEST(CameraLayout, companions_replace_the_embedded_logs) {
   EXPECT_FALSE(std::filesystem::exists(Fixture("20261205_101500_NF.gps")));
 }
 
+TEST(CameraLayout, front_and_rear_of_one_moment_share_their_logs) {
+  std::vector<std::vector<uint8_t>> payloads[2];
+  const char* files[2] = {"20261205_102000_NF.mp4", "20261205_102000_NR.mp4"};
+  for (int i = 0; i < 2; ++i) {
+    const auto b = ReadAll(Fixture(files[i]));
+    const auto top = Children(b, 0, b.size());
+    const auto meta = Children(b, Find(top, "free")->payload(), Find(top, "free")->end());
+    for (const char* type : {"sttm", "gps ", "3gf "}) {
+      const Box* box = Find(meta, type);
+      ASSERT_NE(box, nullptr) << files[i] << " " << type;
+      payloads[i].emplace_back(b.begin() + long(box->payload()), b.begin() + long(box->end()));
+    }
+  }
+  EXPECT_EQ(payloads[0], payloads[1]) << "one drive, one log: the pictures differ, the logs do not";
+  EXPECT_NE(ReadAll(Fixture(files[0])), ReadAll(Fixture(files[1])));
+}
+
 TEST(CameraLayout, unfinished_files_end_where_asked) {
   struct Row { const char* file; int videoRecords; size_t length; bool reserved; };
   const Row rows[] = {

@@ -17,7 +17,7 @@ using test::Fixture;
 const char* const kComplete[] = {
     "h264_sound.mp4", "h264_rear.mp4",     "h265_sound.mp4",    "h264_nosound.mp4",
     "gps2.mp4",       "20261205_101500_NF.mp4", "reserved_room.mp4", "gop60.mp4",
-    "extra_bytes.mp4",
+    "extra_bytes.mp4", "20261205_102000_NF.mp4", "20261205_102000_NR.mp4",
 };
 
 TEST(GeneratedMedia, ffprobe_reads_every_complete_file_silently) {
@@ -61,7 +61,7 @@ TEST(GeneratedMedia, frame_tags_read_back_every_frame) {
   const Row rows[] = {
       {"h264_sound.mp4", 0, 90, 30}, {"h264_rear.mp4", 1, 90, 30}, {"h265_sound.mp4", 0, 60, 30},
       {"gop60.mp4", 0, 150, 60},     {"gps2.mp4", 0, 60, 30},      {"extra_bytes.mp4", 0, 90, 30},
-      {"reserved_room.mp4", 0, 90, 30},
+      {"reserved_room.mp4", 0, 90, 30}, {"20261205_102000_NR.mp4", 1, 90, 30},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.file);
