@@ -249,13 +249,14 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
   const uint32_t room = spec.roomBytes ? spec.roomBytes : DefaultRoom(frames, soundCount);
   uint32_t moovStart = 0;
   if (spec.reservedRoom) {
+    if (room < 2 * kBoxHeader) return Fail(error, "the reserved room must hold a moov and a junk box");
     // The camera keeps this moov empty (a junk child only) until the recording ends.
     std::vector<uint8_t> reserved(room, 0);
     PutU32(reserved.data(), room);
     PutU32(reserved.data() + 4, FourCC("moov"));
     PutU32(reserved.data() + 8, room - kBoxHeader);
     PutU32(reserved.data() + 12, FourCC("junk"));
-    if (room < 2 * kBoxHeader || !f->Write(reserved.data(), reserved.size()))
+    if (!f->Write(reserved.data(), reserved.size()))
       return Fail(error, path + ": cannot reserve room for the index");
     moovStart = position;
     position += room;

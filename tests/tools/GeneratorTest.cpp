@@ -75,6 +75,8 @@ TEST(Generator, refuses_what_it_cannot_make_without_a_file) {
       {"too small for the tag", [](RecordingSpec& s) { s.width = 200; s.height = 120; }, "frame tag"},
       {"no whole frame", [](RecordingSpec& s) { s.durationMs = 20; }, "duration"},
       {"no camera 2", [](RecordingSpec& s) { s.camera = 2; }, "camera"},
+      {"room below two box headers", [](RecordingSpec& s) { s.reservedRoom = true; s.roomBytes = 15; }, "reserved room"},
+      {"room smaller than the index", [](RecordingSpec& s) { s.reservedRoom = true; s.roomBytes = 1000; }, "cannot hold the index"},
   };
   for (const Row& r : rows) {
     RecordingSpec s = Small();
