@@ -21,4 +21,7 @@ const std::vector<Command>& AllCommands();
 // Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
 int Fail(const char* name, int code, const std::string& message);
 
+int RunInfo(const Args& args);    // CmdInfo.cpp
+int RunRepair(const Args& args);  // CmdRepair.cpp
+
 }  // namespace tq::cli

@@ -13,6 +13,7 @@ int Fail(const char* name, int code, const std::string& message) {
 
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
+      {"info", "info FILE... [--json]", RunInfo},
   };
   return commands;
 }
