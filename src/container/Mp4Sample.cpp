@@ -26,9 +26,10 @@ bool ReadEntry(MediaFile& f, const BOXREF& box, uint32_t head, uint32_t entrySiz
   return f.ReadAt(start, out, entrySize);
 }
 
-// value / timescale in whole milliseconds, truncated, saturated to the u64/i64 range.
+// value / timescale in whole milliseconds, truncated. Multiplying first keeps exact
+// results exact: 1023 / 1000 * 1000 is 1022.99... in binary floating point.
 double ScaledMs(double value, uint32_t timescale) {
-  return std::trunc(value / timescale * kMsPerSecond);
+  return std::trunc(value * kMsPerSecond / timescale);
 }
 
 uint64_t ToU64(double v) {

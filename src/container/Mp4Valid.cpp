@@ -5,6 +5,7 @@
 #include "container/Mp4Valid.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -169,28 +170,6 @@ bool WriteBoxHeader(MediaFile& f, uint64_t offset, uint32_t size, uint32_t type)
   return WriteAt(f, offset, h, sizeof h);
 }
 
-// Appended moov. The writer puts the moov header (size 0) over the first bytes after the
-// valid data before anything else, so from the first byte written the frame walk stops
-// exactly where it stopped before; mdat and moov sizes are patched last. An interrupted
-// repair therefore leaves the same complete records for the next one.
-bool WriteAppended(MediaFile& f, MP4INFO& info, RepairPlan& plan) {
-  uint32_t position = plan.moovStart;
-  if (!f.Seek(position) ||
-      !WriteMoov(f, &position, info, &plan.video, plan.withSound ? &plan.sound : nullptr,
-                 nullptr, plan.dataEnd))
-    return false;
-  uint8_t b[4];
-  if (!f.ReadAt(plan.moovStart, b, sizeof b) || GetU32(b) < kBoxHeader) return false;
-  uint64_t moovEnd = uint64_t(plan.moovStart) + GetU32(b);
-  uint64_t length = f.Length();
-  if (length > moovEnd) {
-    // The discarded tail (cut record, garbage) becomes free space.
-    uint64_t tail = std::max<uint64_t>(length - moovEnd, kBoxHeader);
-    if (!WriteBoxHeader(f, moovEnd, uint32_t(tail), FourCC("free"))) return false;
-  }
-  return true;
-}
-
 // A scratch file for building the moov away from the recording.
 class ScratchFile {
  public:
@@ -215,46 +194,94 @@ class ScratchFile {
   std::unique_ptr<MediaFile> file_;
 };
 
-// Reserved room. The new moov is built in a scratch file first, then copied over the old
-// moov in an order where every interruption leaves a walkable file:
-//   1. the old moov's type becomes "skip" (any mix of the two types is unknown and
-//      skipped), so a half-written index is never parsed;
-//   2. the new children and a junk child filling the rest of the room are written under
-//      it; the box size never changes, so the top level stays walkable to the mdat;
-//   3. the mdat size is corrected;
-//   4. the type becomes "moov" again: the commit.
-// Interrupted before 4, the next repair finds no index and appends one after the data.
-bool WriteInReservedRoom(MediaFile& f, MP4INFO& info, RepairPlan& plan) {
+// The moov image the writer produces for the plan's builders, built in a scratch file so
+// that the recording is written in an order of our choosing (see WriteAppended). Nothing
+// in a moov depends on where it lies: sample offsets come from the builders.
+bool RenderMoov(const MP4INFO& info, RepairPlan& plan, std::vector<uint8_t>* image) {
   ScratchFile scratch;
   MediaFile* s = scratch.Open();
   if (!s) return false;
-  uint32_t position = plan.moovStart;
+  auto layout = std::make_unique<MP4INFO>();  // an empty mdat right before the moov
+  layout->ptrh = info.ptrh;
+  layout->sttm = info.sttm;
+  layout->startTime = info.startTime;
+  layout->mdat = {kBoxHeader, kBoxHeader};
+  uint32_t position = kBoxHeader;
   if (!s->Seek(position) ||
-      !WriteMoov(*s, &position, info, &plan.video, plan.withSound ? &plan.sound : nullptr,
-                 nullptr, plan.dataEnd))
+      !WriteMoov(*s, &position, *layout, &plan.video, plan.withSound ? &plan.sound : nullptr,
+                 nullptr, kBoxHeader))
     return false;
   uint8_t h[kBoxHeader];
-  if (!s->ReadAt(plan.moovStart, h, sizeof h)) return false;
+  if (!s->ReadAt(kBoxHeader, h, sizeof h)) return false;
   uint32_t size = GetU32(h);
   if (size != plan.moovSize || GetU32(h + 4) != FourCC("moov")) return false;
-  std::vector<uint8_t> body(size - kBoxHeader);
-  if (!s->ReadAt(plan.moovStart + kBoxHeader, body.data(), body.size())) return false;
-  if (size < plan.room) {
+  image->resize(size);
+  return s->ReadAt(kBoxHeader, image->data(), size);
+}
+
+// Writes the mdat size that covers exactly the valid data.
+bool CorrectMdatSize(MediaFile& f, const MP4INFO& info, const RepairPlan& plan) {
+  uint8_t size[4];
+  uint64_t mdatStart = uint64_t(info.mdat.offset) - kBoxHeader;
+  PutU32(size, uint32_t(plan.dataEnd - mdatStart));
+  return WriteAt(f, mdatStart, size, sizeof size);
+}
+
+// Every write below may be cut anywhere, byte by byte, and the file must stay repairable
+// to the same samples. The index only becomes visible when its type turns into "moov";
+// until then it is a "skip" box (every prefix of "moov" written over "skip" is a type no
+// reader knows), so a half-written or half-sized index is never parsed.
+
+// Appended moov, right after the valid data:
+//   1. "skip" at the type position first: from its first byte the 16 bytes after the
+//      valid data no longer read as a frame record (the key flag is not 0 or 1), so the
+//      frame walk stops where it stopped before;
+//   2. the whole image, still typed "skip";
+//   3. the mdat size;
+//   4. "moov": the commit;
+//   5. the tail becomes a free box.
+bool WriteAppended(MediaFile& f, MP4INFO& info, RepairPlan& plan, std::vector<uint8_t>& image) {
+  uint64_t start = plan.moovStart;
+  uint8_t skip[4], moov[4];
+  PutU32(skip, FourCC("skip"));
+  PutU32(moov, FourCC("moov"));
+  std::memcpy(image.data() + 4, skip, 4);
+  if (!WriteAt(f, start + 4, skip, 4) || !WriteAt(f, start, image.data(), image.size()) ||
+      !CorrectMdatSize(f, info, plan) || !f.Flush() || !WriteAt(f, start + 4, moov, 4))
+    return false;
+  uint64_t moovEnd = start + image.size();
+  uint64_t length = f.Length();
+  if (length > moovEnd) {
+    // The discarded tail (a cut record, garbage) becomes free space.
+    uint64_t tail = std::max<uint64_t>(length - moovEnd, kBoxHeader);
+    if (!WriteBoxHeader(f, moovEnd, uint32_t(tail), FourCC("free"))) return false;
+  }
+  return true;
+}
+
+// Reserved room, over the old moov before the mdat. The old box keeps its size, so the
+// top level stays walkable to the mdat at every step:
+//   1. the old moov's type becomes "skip";
+//   2. the new children and a junk child filling the rest of the room go under it;
+//   3. the mdat size;
+//   4. "moov": the commit.
+// Interrupted before 4, the next repair finds no index and appends one after the data.
+bool WriteInReservedRoom(MediaFile& f, MP4INFO& info, RepairPlan& plan,
+                         std::vector<uint8_t>& image) {
+  std::vector<uint8_t> body(image.begin() + kBoxHeader, image.end());
+  if (image.size() < plan.room) {
     uint8_t junk[kBoxHeader];
-    PutU32(junk, plan.room - size);
+    PutU32(junk, plan.room - uint32_t(image.size()));
     PutU32(junk + 4, FourCC("junk"));
     body.insert(body.end(), junk, junk + kBoxHeader);
   }
-
-  uint8_t skip[4], moov[4], mdatSize[4];
+  uint64_t start = plan.moovStart;
+  uint8_t skip[4], moov[4];
   PutU32(skip, FourCC("skip"));
   PutU32(moov, FourCC("moov"));
-  uint64_t mdatStart = uint64_t(info.mdat.offset) - kBoxHeader;
-  PutU32(mdatSize, uint32_t(plan.dataEnd - mdatStart));
-  return WriteAt(f, plan.moovStart + 4, skip, 4) &&
-         WriteAt(f, plan.moovStart + kBoxHeader, body.data(), body.size()) &&
-         WriteAt(f, mdatStart, mdatSize, 4) && f.Flush() &&
-         WriteAt(f, plan.moovStart + 4, moov, 4);
+  return WriteAt(f, start + 4, skip, 4) &&
+         WriteAt(f, start + kBoxHeader, body.data(), body.size()) &&
+         CorrectMdatSize(f, info, plan) && f.Flush() && WriteAt(f, start + 4, moov, 4);
 }
 
 bool MarkRepaired(MediaFile& f, MP4INFO& info) {
@@ -266,8 +293,10 @@ bool MarkRepaired(MediaFile& f, MP4INFO& info) {
 }
 
 bool ApplyRepair(MediaFile& f, MP4INFO& info, RepairPlan& plan) {
-  bool written = plan.reservedRoom ? WriteInReservedRoom(f, info, plan)
-                                   : WriteAppended(f, info, plan);
+  std::vector<uint8_t> image;
+  if (!RenderMoov(info, plan, &image)) return false;
+  bool written = plan.reservedRoom ? WriteInReservedRoom(f, info, plan, image)
+                                   : WriteAppended(f, info, plan, image);
   return written && MarkRepaired(f, info) && f.Flush();
 }
 
