@@ -58,15 +58,42 @@ const char* RefusalOf(const MP4INFO& info) {
 // builder. The walk ends at the first record that is broken, cut by the end of the file,
 // goes back in time within its stream, or would exceed its stream's capacity; everything
 // before it is the valid data.
+// Reads the frame records one small read each. A read also takes the bytes just after
+// the record, so a short sample (a sound frame) brings the next record along with it.
+class RecordReader {
+ public:
+  RecordReader(MediaFile& f, uint64_t fileLength) : f_(f), length_(fileLength) {}
+  bool Read(uint64_t pos, uint8_t* record) {
+    if (pos < start_ || pos + kFrameRecordSize > start_ + filled_) {
+      if (pos >= length_ || length_ - pos < kFrameRecordSize) return false;
+      size_t want = size_t(std::min<uint64_t>(sizeof buffer_, length_ - pos));
+      if (!f_.ReadAt(pos, buffer_, want)) return false;
+      start_ = pos;
+      filled_ = want;
+    }
+    std::memcpy(record, buffer_ + (pos - start_), kFrameRecordSize);
+    return true;
+  }
+
+ private:
+  static constexpr size_t kReadBytes = 512;  // a record and what follows it
+  MediaFile& f_;
+  uint64_t length_;
+  uint64_t start_ = 0;
+  size_t filled_ = 0;
+  uint8_t buffer_[kReadBytes];
+};
+
 bool WalkFrameRecords(MediaFile& f, uint64_t fileLength, RepairPlan& plan, std::string* reason) {
   uint64_t pos = plan.dataEnd;  // starts at the mdat payload
   uint32_t base = 0;
   uint32_t lastTime[3] = {};
   bool seen[3] = {};
   uint64_t total = 0;
+  RecordReader records(f, fileLength);
   for (;;) {
     uint8_t r[kFrameRecordSize];
-    if (!f.ReadAt(pos, r, sizeof r)) break;
+    if (!records.Read(pos, r)) break;
     uint16_t stream = GetU16(r);
     uint16_t key = GetU16(r + 2);
     uint32_t time = GetU32(r + 4);
