@@ -18,10 +18,13 @@ struct Command {
 // Every subcommand, in the order `tqmb20 --help` lists them.
 const std::vector<Command>& AllCommands();
 
+int RunCard(const Args& args);
+
 // Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
 int Fail(const char* name, int code, const std::string& message);
 
 int RunInfo(const Args& args);    // CmdInfo.cpp
 int RunRepair(const Args& args);  // CmdRepair.cpp
+int RunList(const Args& args);  // CmdList.cpp
 
 }  // namespace tq::cli

@@ -15,6 +15,8 @@ const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"info", "info FILE... [--json]", RunInfo},
       {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
+      {"list", "list FOLDER [--json]", RunList},
+      {"card", "card ROOT [--json]", RunCard},
   };
   return commands;
 }
