@@ -249,6 +249,28 @@ TEST(Mp4Repair, refusals_never_write) {
   }
 }
 
+TEST(Mp4Repair, files_of_4_gib_are_refused_untouched) {
+  TempDir dir;
+  CameraSpec spec;
+  spec.frames = Interleaved(2, true);
+  for (uint64_t length : {kMaxMediaFileSize - 1, kMaxMediaFileSize, kMaxMediaFileSize + 16}) {
+    SCOPED_TRACE(length);
+    std::string path = dir.File("big.mp4");
+    WriteFile(path, BuildCameraFile(spec));
+    std::filesystem::resize_file(path, length);  // sparse: the tail reads as zeros
+    ValidateReport r = Validate(path);
+    if (length < kMaxMediaFileSize) {
+      // Just below the limit the zeros after the records end the walk: repaired.
+      EXPECT_EQ(r.result, ValidateResult::Repaired) << r.reason;
+    } else {
+      EXPECT_EQ(r.result, ValidateResult::Failed);
+      EXPECT_NE(r.reason.find("4 GiB"), std::string::npos) << r.reason;
+      EXPECT_EQ(std::filesystem::file_size(path), length);
+    }
+    std::filesystem::remove(path);
+  }
+}
+
 TEST(Mp4Repair, mp3_sound_and_no_sound_are_repaired) {
   TempDir dir;
   for (const char* sound : {".mp3", static_cast<const char*>(nullptr)}) {
