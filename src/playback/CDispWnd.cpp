@@ -17,6 +17,7 @@ namespace tq {
 namespace {
 
 constexpr int kMinFps = 10;
+constexpr int kFpsStep = 5;  // camera rates are multiples of 5 (15 for a slow rear camera)
 constexpr int kMaxFps = 30;  // the slot-flag block holds 30 front + 30 rear slots
 
 struct VideoTrack {
@@ -27,14 +28,15 @@ struct VideoTrack {
   const std::vector<uint8_t>* config = nullptr;
 };
 
-// Frames per second from the track's sample count and media duration, rounded to a
-// whole number and kept within what the step cache holds.
+// Frames per second from the track's sample count and media duration. The camera's
+// duration ends at the last sample's start, so the quotient runs a little high; it is
+// rounded to the nearest camera rate and kept within what the step cache holds.
 int TrackFps(const TRAKBOX& t) {
   const double count = t.mdia.minf.stbl.stsz.sampleCount;
   const double scale = t.mdia.mdhd.timescale;
   const double duration = double(t.mdia.mdhd.duration);
   if (count <= 0 || scale <= 0 || duration <= 0) return kMaxFps;
-  const int fps = int(std::lround(count * scale / duration));
+  const int fps = int(std::lround(count * scale / duration / kFpsStep)) * kFpsStep;
   return std::clamp(fps, kMinFps, kMaxFps);
 }
 
@@ -259,7 +261,7 @@ int CDispWnd::AvConnect() {
   const AVStream* video = ctx->streams[inputVideo_];
   if (!OpenVCodecFrom(video->codecpar)) return -1;
   const double rate = video->avg_frame_rate.den ? av_q2d(video->avg_frame_rate) : 0.0;
-  fps = std::clamp(int(std::lround(rate)), kMinFps, kMaxFps);
+  fps = std::clamp(int(std::lround(rate / kFpsStep)) * kFpsStep, kMinFps, kMaxFps);
   av_read_play(ctx);
   return 0;
 }
