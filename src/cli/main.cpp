@@ -17,6 +17,8 @@ const std::vector<Command>& AllCommands() {
       {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
+      {"play", "play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]",
+       RunPlay},
   };
   return commands;
 }

@@ -1,0 +1,297 @@
+// tqmb20 play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]:
+// plays through the real engine with the capture renderer until the end of the recording
+// or N seconds of wall time, and reports the play messages and how the pictures kept time.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "cli/Json.h"
+#include "container/Mp4Reader.h"
+#include "container/Mp4Valid.h"
+#include "platform/Clock.h"
+#include "playback/CDispWnd.h"
+#include "playback/CaptureDraw.h"
+
+namespace tq::cli {
+namespace {
+
+constexpr const char* kName = "play";
+
+struct Options {
+  std::string front;
+  std::string rear;
+  int speed = kSpeed1X;
+  double speedFactor = 1.0;
+  double seconds = 0;  // 0: until the end
+  int start = 0;
+  bool json = false;
+};
+
+struct ViewStats {
+  bool any = false;
+  uint64_t firstTick = 0;
+  uint32_t firstTime = 0;
+  uint64_t lastTick = 0;
+  uint32_t lastTime = 0;
+  uint64_t presented = 0;
+  uint64_t late = 0;
+  int64_t maxLate = 0;
+};
+
+// Collects the posts and the presented pictures; wakes the main thread on the end.
+class PlayMonitor final : public MessageSink, public PlaybackObserver {
+ public:
+  PlayMonitor(double speedFactor) : speedFactor_(speedFactor) {}
+
+  void post(uint32_t msg, int64_t w, int64_t l) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (msg != kMsgPlay) return;
+    messages_.push_back({w, l});
+    if (w == kPlayStartIndexed) startIndexed_ = true;
+    if ((w == kPlayEndOrRear && l == kEndPresented) || w == kPlaySourceError) finished_ = true;
+    cv_.notify_all();
+  }
+
+  void Presented(int view, uint32_t timeMs, uint64_t tickMs) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!anchored_) {  // the first picture after start or a seek sets the schedule
+      anchored_ = true;
+      anchorTick_ = tickMs;
+      anchorTime_ = timeMs;
+    }
+    ViewStats& s = stats_[view == 0 ? 0 : 1];
+    if (!s.any) {
+      s.any = true;
+      s.firstTick = tickMs;
+      s.firstTime = timeMs;
+    }
+    s.lastTick = tickMs;
+    s.lastTime = timeMs;
+    ++s.presented;
+    const double due = double(anchorTick_) + (double(timeMs) - double(anchorTime_)) / speedFactor_;
+    const int64_t late = int64_t(double(tickMs) - due);
+    const double interval = 1000.0 / double(fps_[view == 0 ? 0 : 1]) / speedFactor_;
+    if (double(late) > interval) ++s.late;
+    s.maxLate = std::max(s.maxLate, late);
+    lastTime_[view == 0 ? 0 : 1] = int64_t(timeMs);
+    if (lastTime_[0] >= 0 && lastTime_[1] >= 0)
+      syncMax_ = std::max(syncMax_, std::abs(lastTime_[0] - lastTime_[1]));
+  }
+
+  // Waits for the end, a source error or the deadline; true when play reached the end.
+  bool WaitEnd(uint64_t deadlineTick) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!finished_) {
+      const uint64_t now = TickCountMs();
+      if (deadlineTick && now >= deadlineTick) return false;
+      cv_.wait_for(lock, std::chrono::milliseconds(deadlineTick ? std::min<uint64_t>(deadlineTick - now, 50) : 50));
+    }
+    return true;
+  }
+  bool WaitStartIndexed(uint64_t deadlineTick) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!startIndexed_ && !finished_) {
+      if (deadlineTick && TickCountMs() >= deadlineTick) return false;
+      cv_.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    return startIndexed_;
+  }
+  void ResetAnchor() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    anchored_ = false;
+  }
+  void SetFps(int front, int rear) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fps_[0] = std::max(1, front);
+    fps_[1] = std::max(1, rear);
+  }
+
+  std::mutex mutex_;  // guards everything below
+  std::condition_variable cv_;
+  std::vector<std::pair<int64_t, int64_t>> messages_;
+  ViewStats stats_[2];
+  int64_t lastTime_[2] = {-1, -1};
+  int64_t syncMax_ = 0;
+  int fps_[2] = {30, 30};
+  bool startIndexed_ = false;
+  bool finished_ = false;
+
+ private:
+  const double speedFactor_;
+  bool anchored_ = false;
+  uint64_t anchorTick_ = 0;
+  uint32_t anchorTime_ = 0;
+};
+
+bool ParseSpeed(const std::string& s, Options* o) {
+  const struct {
+    const char* text;
+    int index;
+    double factor;
+  } speeds[] = {{"0.5", kSpeedHalf, 0.5}, {"1", kSpeed1X, 1}, {"2", kSpeed2X, 2}, {"4", kSpeed4X, 4}};
+  for (const auto& sp : speeds) {
+    if (s == sp.text) {
+      o->speed = sp.index;
+      o->speedFactor = sp.factor;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseNumber(const std::string& s, double lo, double hi, double* out) {
+  char* end = nullptr;
+  const double v = std::strtod(s.c_str(), &end);
+  if (s.empty() || *end || !(v >= lo && v <= hi)) return false;
+  *out = v;
+  return true;
+}
+
+// 0 ok, else the exit code.
+int ParseArgs(const Args& args, Options* o) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    double v = 0;
+    if (a == "--json") {
+      o->json = true;
+    } else if (a == "--rear" && hasValue) {
+      o->rear = args[++i];
+    } else if (a == "--speed" && hasValue) {
+      if (!ParseSpeed(args[++i], o)) return Fail(kName, 2, "--speed takes 0.5, 1, 2 or 4");
+    } else if (a == "--seconds" && hasValue) {
+      if (!ParseNumber(args[++i], 0.001, 86400, &v)) return Fail(kName, 2, "--seconds takes a positive number");
+      o->seconds = v;
+    } else if (a == "--start" && hasValue) {
+      if (!ParseNumber(args[++i], 0, 86400, &v)) return Fail(kName, 2, "--start takes a second count");
+      o->start = int(v);
+    } else if (!a.empty() && a[0] == '-') {
+      return Fail(kName, 2, "unknown option " + a);
+    } else if (o->front.empty()) {
+      o->front = a;
+    } else {
+      return Fail(kName, 2, "one recording at a time (the rear goes after --rear)");
+    }
+  }
+  if (o->front.empty())
+    return Fail(kName, 2, "usage: tqmb20 play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]");
+  return 0;
+}
+
+void WriteView(JsonWriter& json, const ViewStats& s, uint64_t startTick) {
+  const double wall = double(s.lastTick - s.firstTick);
+  const double media = double(s.lastTime) - double(s.firstTime);
+  json.BeginObject()
+      .Key("first_picture_ms").Int(s.any ? int64_t(s.firstTick - startTick) : -1)
+      .Key("frames_presented").UInt(s.presented)
+      .Key("frames_late").UInt(s.late)
+      .Key("max_late_ms").Int(std::max<int64_t>(0, s.maxLate))
+      .Key("effective_speed").Double(wall > 0 ? media / wall : 0.0)
+      .EndObject();
+}
+
+void PrintText(const PlayMonitor& m, bool hasRear, uint64_t startTick) {
+  for (const auto& [code, value] : m.messages_) std::printf("message %lld %lld\n", (long long)code, (long long)value);
+  for (int v = 0; v < (hasRear ? 2 : 1); ++v) {
+    const ViewStats& s = m.stats_[v];
+    const double wall = double(s.lastTick - s.firstTick);
+    std::printf("%s: first picture %lld ms, %llu presented, %llu late (max %lld ms), speed %.2f\n",
+                v == 0 ? "front" : "rear", s.any ? (long long)(s.firstTick - startTick) : -1LL,
+                (unsigned long long)s.presented, (unsigned long long)s.late,
+                (long long)std::max<int64_t>(0, s.maxLate),
+                wall > 0 ? (double(s.lastTime) - double(s.firstTime)) / wall : 0.0);
+  }
+  if (hasRear) std::printf("sync max %lld ms\n", (long long)m.syncMax_);
+}
+
+}  // namespace
+
+int RunPlay(const Args& args) {
+  Options o;
+  if (const int rc = ParseArgs(args, &o)) return rc;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(o.front, ec)) return Fail(kName, 1, o.front + ": no such recording");
+  if (!o.rear.empty() && !std::filesystem::is_regular_file(o.rear, ec))
+    return Fail(kName, 1, o.rear + ": no such recording");
+
+  // Read-only look at the front: a camera recording plays by its frame records, anything
+  // else through the demuxer. (The rear is validated by the session as the viewer does.)
+  MP4INFO info;
+  uint64_t length = 0;
+  const bool playable = ScanMP4(o.front, &info, 0, &length) && IsPlayableMP4(info.moov, info.mdat);
+
+  const std::filesystem::path scratch =
+      std::filesystem::temp_directory_path(ec) / ("tqmb20-play-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(scratch, ec);
+  CaptureWindow frontWindow(1), rearWindow(1);
+  RegisterDrawBackend(DrawKind::Raster, DrawBackend{[] { return std::make_unique<CaptureDraw>(); }, {}});
+  PlayMonitor monitor(o.speedFactor);
+  bool ended = false;
+  uint64_t startTick = 0;
+  bool hasRear = false;
+  {
+    SessionOptions so;
+    so.settingsFolder = scratch.string();
+    so.frontWindow = &frontWindow;
+    so.rearWindow = &rearWindow;
+    CDispWnd session(&monitor, so, &monitor);
+    session.SetSpeed(o.speed);
+    startTick = TickCountMs();
+    session.StartPlay(o.front, o.rear, kSourceMp4, playable ? &info : nullptr, o.start);
+    FreeMP4INFO(info);
+    hasRear = session.rearPresent();
+    monitor.SetFps(session.fps, session.rearView().fps);
+    const uint64_t deadline = o.seconds > 0 ? startTick + uint64_t(o.seconds * 1000) : 0;
+    if (session.playMode() == kPlayNone) {
+      std::filesystem::remove_all(scratch, ec);
+      RegisterDrawBackend(DrawKind::Raster, {});
+      return Fail(kName, 1, o.front + ": cannot be played");
+    }
+    if (o.start > 0 && monitor.WaitStartIndexed(deadline)) {
+      // What the player controller does on (0, 0): seek to the start and resume.
+      session.Seek(uint32_t(o.start) * 1000);
+      monitor.ResetAnchor();
+      session.Pause(false);
+    }
+    ended = monitor.WaitEnd(deadline);
+    hasRear = session.rearPresent();
+    monitor.SetFps(session.fps, session.rearView().fps);
+    session.StopPlay();
+  }
+  RegisterDrawBackend(DrawKind::Raster, {});
+  std::filesystem::remove_all(scratch, ec);
+
+  std::lock_guard<std::mutex> lock(monitor.mutex_);
+  if (o.json) {
+    JsonWriter json;
+    json.BeginObject().Key("messages").BeginArray();
+    for (const auto& [code, value] : monitor.messages_) json.BeginArray().Int(code).Int(value).EndArray();
+    json.EndArray().Key("front");
+    WriteView(json, monitor.stats_[0], startTick);
+    json.Key("rear");
+    if (hasRear) {
+      WriteView(json, monitor.stats_[1], startTick);
+    } else {
+      json.Null();
+    }
+    json.Key("sync_max_ms").Int(hasRear ? monitor.syncMax_ : 0);
+    json.Key("ended").Bool(ended);
+    json.EndObject();
+    std::printf("%s\n", json.str().c_str());
+  } else {
+    PrintText(monitor, hasRear, startTick);
+  }
+  for (const auto& [code, value] : monitor.messages_)
+    if (code == kPlaySourceError) return Fail(kName, 1, o.front + ": the source could not be read");
+  return 0;
+}
+
+}  // namespace tq::cli

@@ -1,0 +1,65 @@
+// tqmb20 play: messages and timing report of a headless run, text and JSON, and the
+// usage and input errors.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+using tq::test::Fixture;
+using tq::test::Quote;
+using tq::test::RunCommand;
+
+tq::test::CommandResult Play(const std::string& args) {
+  return RunCommand(Quote(TQ_BUILD_DIR "/tqmb20") + " play " + args);
+}
+
+TEST(PlayCommand, json_reports_every_picture_and_the_end_message) {
+  const auto r = Play(Quote(Fixture("20261205_102000_NF.mp4")) + " --rear " +
+                      Quote(Fixture("20261205_102000_NR.mp4")) + " --speed 4 --json");
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("[1,0]"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("[0,0]"), std::string::npos);
+  EXPECT_EQ(r.output.find("[1,1]"), std::string::npos);
+  // 3 s at 30 fps on both cameras, all decoded at 4X since the rates are equal.
+  EXPECT_NE(r.output.find("\"front\":{\"first_picture_ms\":"), std::string::npos);
+  EXPECT_EQ(r.output.find("\"rear\":null"), std::string::npos);
+  const size_t front = r.output.find("\"frames_presented\":90");
+  ASSERT_NE(front, std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"frames_presented\":90", front + 1), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"ended\":true"), std::string::npos);
+}
+
+TEST(PlayCommand, seconds_limit_stops_before_the_end_and_text_lists_messages) {
+  const auto r = Play(Quote(Fixture("h264_sound.mp4")) + " --seconds 0.5");
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("message 3 0"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("message 1 0"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("front: first picture"), std::string::npos);
+  EXPECT_EQ(r.output.find("rear:"), std::string::npos);
+}
+
+TEST(PlayCommand, bad_input_and_usage_errors) {
+  const struct {
+    std::string args;
+    int exitCode;
+    const char* text;
+  } cases[] = {
+      {"/nonexistent/a.mp4", 1, "/nonexistent/a.mp4"},
+      {Quote(Fixture("h264_sound.mp4")) + " --rear /nonexistent/r.mp4", 1, "/nonexistent/r.mp4"},
+      {Quote(Fixture("h264_sound.mp4")) + " --speed 3", 2, "--speed"},
+      {Quote(Fixture("h264_sound.mp4")) + " --seconds -1", 2, "--seconds"},
+      {Quote(Fixture("h264_sound.mp4")) + " --bogus", 2, "--bogus"},
+      {"", 2, "usage"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto r = Play(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
+    EXPECT_NE(r.output.find(c.text), std::string::npos) << r.output;
+  }
+}
+
+}  // namespace
