@@ -17,6 +17,8 @@ TEST_F(SessionTest, front_and_rear_show_every_frame_in_order_and_in_step) {
   EXPECT_EQ(Distinct(Tags(rear)), Range(0, kFrames));
   // Paused on the last picture: the last thing drawn is the last frame.
   EXPECT_EQ(Tags(front).back(), kFrames - 1);
+  // Sound is indexed already (2 s of 48 kHz AAC: 94 frames of 1024 samples), not played.
+  EXPECT_NEAR(session->audioTable().Count(), 94, 2);
 
   // At every front draw the rear shows a neighbouring frame.
   const auto f = front.Pictures();

@@ -147,6 +147,33 @@ TEST(SessionConvert, rgb_renderers_get_converted_pictures_and_oversized_ones_are
   RegisterDrawBackend(DrawKind::Raster, {});
 }
 
+TEST_F(SessionTest, indexing_stops_at_a_full_table_and_what_was_indexed_plays) {
+  // 183 s at 30 fps: 5490 pictures, more than the 5460 a table holds.
+  RecordingSpec s;
+  s.width = 224;
+  s.height = 128;
+  s.durationMs = 183000;
+  s.gop = 300;
+  s.sound = false;
+  s.telemetry = false;
+  RecordingResult r;
+  std::string error;
+  const std::string path = settings.file("long.mp4");
+  ASSERT_TRUE(WriteRecording(s, path, &r, &error)) << error;
+  Start(path, "", 999);
+  ASSERT_TRUE(WaitUntil([&] { return session->indexComplete(); }));
+  const int32_t n = session->table->Count();
+  EXPECT_LE(n, kVideoTableEntries);
+  EXPECT_GE(n, kVideoTableEntries - 4);
+  const auto indexed = sink.Values(kPlayIndexedTo);
+  ASSERT_FALSE(indexed.empty());
+  EXPECT_LT(indexed.back(), 182000);  // the last indexed picture, not the last recorded
+  session->Seek(180500);
+  EXPECT_EQ(Tags(front).back(), 5400);
+  session->Step(true);
+  EXPECT_EQ(Tags(front).back(), 5401);
+}
+
 TEST_F(SessionTest, stop_returns_promptly_while_the_indexer_waits_inside_ffmpeg) {
   // A server that accepts the connection and never sends a byte.
   const int server = ::socket(AF_INET, SOCK_STREAM, 0);
