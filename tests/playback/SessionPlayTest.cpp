@@ -139,3 +139,37 @@ TEST_F(SessionTest, a_source_that_cannot_be_opened_posts_source_error) {
 
 }  // namespace
 }  // namespace tq::test
+
+namespace tq::test {
+namespace {
+
+// Camera layouts the generator makes: every picture in order, time from the first record.
+TEST_F(SessionTest, camera_layouts_play_every_picture) {
+  const struct {
+    const char* file;
+    int frames;
+    int64_t firstKeyMs;
+  } cases[] = {
+      {"h264_sound.mp4", 90, 0},  {"h265_sound.mp4", 60, 0}, {"h264_nosound.mp4", 90, 0},
+      {"extra_bytes.mp4", 90, 0},  // extra bytes after each record, camera clock base
+      {"sound_first.mp4", 60, 100},  // the recording starts with 100 ms of sound alone
+      {"reserved_room.mp4", 90, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    front.Reset();
+    sink.Clear();
+    Start(Fixture(c.file), "", 0, kSpeed4X);
+    ASSERT_TRUE(PlayToEnd());
+    EXPECT_EQ(session->playMode(), kPlayDirect);
+    EXPECT_EQ(Distinct(Tags(front)), Range(0, c.frames));
+    const auto indexed = sink.Values(kPlayIndexedTo);
+    ASSERT_FALSE(indexed.empty());
+    EXPECT_EQ(indexed.front(), c.firstKeyMs);
+    EXPECT_LT(indexed.back(), c.firstKeyMs + c.frames * 1000 / 30);
+    session->StopPlay();
+  }
+}
+
+}  // namespace
+}  // namespace tq::test
