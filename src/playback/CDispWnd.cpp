@@ -331,14 +331,28 @@ void CDispWnd::Pause(bool on) {
 
 void CDispWnd::Step(bool forward) {
   if (playMode_ == kPlayNone || !paused_) return;
-  if ((forward ? StepForward() : StepBack()) == StepResult::kShown) {
+  const bool rear = rearPresent_ != 0;
+  StepResult front = StepResult::kNone, back = StepResult::kNone;
+  if (forward) {
+    front = StepForward();
+    if (rear) back = rear_.StepForward();
+  } else {
+    Refill f, r;
+    front = StepBackBegin(&f);
+    if (rear) back = rear_.StepBackBegin(&r);
+    while (f.active || r.active) {
+      RefillOne(f);
+      rear_.RefillOne(r);
+    }
+    if (f.started) front = RefillFinish(f);
+    if (r.started) back = rear_.RefillFinish(r);
+  }
+  if (front == StepResult::kShown) {
     Draw(true);
     const int32_t shown = ShownEntry();
     if (table->Indexed(shown)) Post(kPlayPosition, table->at(shown).timeMs);
   }
-  if (rearPresent_ &&
-      (forward ? rear_.StepForward() : rear_.StepBack()) == StepResult::kShown)
-    rear_.Draw(true);
+  if (back == StepResult::kShown) rear_.Draw(true);
   stepped_ = 1;
 }
 

@@ -276,6 +276,7 @@ void CDrawWnd::StopView(bool wasRunning) {
   }
   cache_ = nullptr;
   slotFlags_ = nullptr;
+  cachePool_.reset();  // buffers still in use return to the system when released
   dataStart = 0;
   dataLength = 0;
   delay = 0;

@@ -73,6 +73,19 @@ class CDrawWnd {
   // ---- Stepping and seeking (UI thread, play_thread paused) ----
   StepResult StepForward();
   StepResult StepBack();
+  // Step back in parts, so that the session can interleave the two views' decoders
+  // (each keeps its threads busy while the other is fed). Begin answers at once or
+  // leaves `active` set; RefillOne decodes one picture; Finish lands on the target.
+  struct Refill {
+    bool started = false;  // the cached second was used up: Finish must follow
+    bool active = false;   // pictures remain to decode
+    bool gotTarget = false;
+    int32_t key = 0, target = 0, firstStored = 0, next = 0;
+    int stored = 0;
+  };
+  StepResult StepBackBegin(Refill* r);
+  bool RefillOne(Refill& r);
+  StepResult RefillFinish(const Refill& r);
   // Entry whose picture the slot shows after a step.
   int32_t ShownEntry() const { return cursor - delay - 1; }
   void Resynchronise();
@@ -135,6 +148,7 @@ class CDrawWnd {
   uint8_t* slotFlags_ = nullptr;  // fps bytes of the cache's flag block
   uint64_t cacheBase_ = 0;
   int slot_ = -1;                 // -1: no cached run
+  BufferPoolPtr cachePool_;       // buffers of pictures read from the cache
   int repeatsLeft_ = 0;
 };
 

@@ -6,11 +6,17 @@
 #include <algorithm>
 #include <cstring>
 
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
 #include "playback/CDrawWnd.h"
 #include "playback/StepCache.h"
 
 namespace tq {
 namespace {
+
+constexpr size_t kCachePadding = 64;  // slack past the last plane for vectorised readers
 
 bool CacheablePicture(const AVFrame* p, int width, int height) {
   return p && p->data[0] && p->width == width && p->height == height &&
@@ -30,14 +36,21 @@ bool CDrawWnd::StoreSlot(int slot) {
 
 bool CDrawWnd::LoadSlot(int slot) {
   if (!cache_ || !cache_->open() || slot < 0 || slot >= fps || !slotFlags_[slot]) return false;
+  // Pictures read back from the cache come from a pool of packed 4:2:0 buffers, so a
+  // step costs one read and no allocation.
+  const int bytes = decodedFrameSize();
+  if (!cachePool_) cachePool_.reset(av_buffer_pool_init(size_t(bytes) + kCachePadding, nullptr));
   FramePtr f(av_frame_alloc());
-  if (!f) return false;
+  if (!f || !cachePool_) return false;
+  f->buf[0] = av_buffer_pool_get(cachePool_.get());
+  if (!f->buf[0]) return false;
   const AVPixelFormat format =
       picture_->format == AV_PIX_FMT_YUVJ420P ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
   f->format = format;
   f->width = width;
   f->height = height;
-  if (av_frame_get_buffer(f.get(), 0) < 0) return false;
+  if (av_image_fill_arrays(f->data, f->linesize, f->buf[0]->data, format, width, height, 1) < 0)
+    return false;
   const uint64_t at = cacheBase_ + uint64_t(slot) * uint64_t(decodedFrameSize());
   if (!cache_->Load(at, f.get(), width, height)) return false;  // the slot stays as it was
   std::lock_guard<std::mutex> lock(frameMutex);
@@ -83,7 +96,8 @@ StepResult CDrawWnd::StepForward() {
   return StepResult::kShown;
 }
 
-StepResult CDrawWnd::StepBack() {
+StepResult CDrawWnd::StepBackBegin(Refill* r) {
+  *r = Refill{};
   if (!table || cursor <= 0) return StepResult::kNone;
   if (!cache_ || !cache_->open()) {
     // Without a cache the step lands on the key frame before the picture shown.
@@ -114,19 +128,41 @@ StepResult CDrawWnd::StepBack() {
     repeatsLeft_ = 0;
     return StepResult::kNone;
   }
-  const int32_t key = KeyAtOrBefore(target);
-  const int32_t firstStored = std::max(key, target - fps + 1);
+  r->target = target;
+  r->key = KeyAtOrBefore(target);
+  r->firstStored = std::max(r->key, target - fps + 1);
+  r->next = r->key;
+  r->stored = 0;
+  r->gotTarget = false;
+  r->active = true;
+  r->started = true;
   std::memset(slotFlags_, 0, size_t(fps));
-  for (int i = 0; i < delay; ++i) DecodeEntry(key + i);
-  int stored = 0;
-  bool gotTarget = false;
-  for (int32_t pic = key; pic <= target; ++pic) {
-    gotTarget = DecodeEntry(pic + delay) == 1;
-    if (gotTarget && pic >= firstStored && StoreSlot(stored)) ++stored;
+  for (int i = 0; i < delay; ++i) DecodeEntry(r->key + i);
+  return StepResult::kNone;
+}
+
+bool CDrawWnd::RefillOne(Refill& r) {
+  if (!r.active) return false;
+  const int32_t pic = r.next++;
+  r.gotTarget = DecodeEntry(pic + delay) == 1;
+  if (r.gotTarget && pic >= r.firstStored && StoreSlot(r.stored)) ++r.stored;
+  r.active = r.next <= r.target;
+  return r.active;
+}
+
+StepResult CDrawWnd::RefillFinish(const Refill& r) {
+  cursor = r.target + delay + 1;
+  slot_ = r.stored - 1;
+  return r.gotTarget ? StepResult::kShown : StepResult::kNone;
+}
+
+StepResult CDrawWnd::StepBack() {
+  Refill r;
+  const StepResult first = StepBackBegin(&r);
+  if (!r.started) return first;
+  while (RefillOne(r)) {
   }
-  cursor = target + delay + 1;
-  slot_ = stored - 1;
-  return gotTarget ? StepResult::kShown : StepResult::kNone;
+  return RefillFinish(r);
 }
 
 void CDrawWnd::Resynchronise() {

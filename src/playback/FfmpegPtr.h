@@ -6,6 +6,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/buffer.h>
 #include <libavutil/frame.h>
 }
 
@@ -20,6 +21,9 @@ struct FrameFree {
 struct PacketFree {
   void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
+struct BufferPoolClose {
+  void operator()(AVBufferPool* p) const { av_buffer_pool_uninit(&p); }
+};
 struct FormatContextClose {
   void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
 };
@@ -27,6 +31,7 @@ struct FormatContextClose {
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+using BufferPoolPtr = std::unique_ptr<AVBufferPool, BufferPoolClose>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextClose>;
 
 // Frames held back by an opened decoder before its first picture: one per extra frame

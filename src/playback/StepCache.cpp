@@ -40,16 +40,17 @@ bool StepCache::Store(uint64_t at, const AVFrame* p, int width, int height) {
   if (!file_ || !file_->Seek(at)) return false;
   const int widths[3] = {width, width / 2, width / 2};
   const int heights[3] = {height, height / 2, height / 2};
+  // Rows are packed into one staging buffer and written at once: the decoder's rows are
+  // padded, and a write per row costs more than the copy.
+  staging_.resize(size_t(width) * height + 2 * size_t(width / 2) * (height / 2));
+  uint8_t* out = staging_.data();
   for (int plane = 0; plane < 3; ++plane) {
-    if (p->linesize[plane] == widths[plane]) {
-      if (!file_->Write(p->data[plane], size_t(widths[plane]) * heights[plane])) return false;
-      continue;
+    for (int y = 0; y < heights[plane]; ++y) {
+      std::memcpy(out, p->data[plane] + ptrdiff_t(y) * p->linesize[plane], size_t(widths[plane]));
+      out += widths[plane];
     }
-    for (int y = 0; y < heights[plane]; ++y)
-      if (!file_->Write(p->data[plane] + ptrdiff_t(y) * p->linesize[plane], size_t(widths[plane])))
-        return false;
   }
-  return true;
+  return file_->Write(staging_.data(), staging_.size());
 }
 
 bool StepCache::Load(uint64_t at, AVFrame* p, int width, int height) {
@@ -57,6 +58,10 @@ bool StepCache::Load(uint64_t at, AVFrame* p, int width, int height) {
   const int widths[3] = {width, width / 2, width / 2};
   const int heights[3] = {height, height / 2, height / 2};
   for (int plane = 0; plane < 3; ++plane) {
+    if (p->linesize[plane] == widths[plane]) {
+      if (!file_->Read(p->data[plane], size_t(widths[plane]) * heights[plane])) return false;
+      continue;
+    }
     for (int y = 0; y < heights[plane]; ++y)
       if (!file_->Read(p->data[plane] + ptrdiff_t(y) * p->linesize[plane], size_t(widths[plane])))
         return false;

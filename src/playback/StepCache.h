@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "container/MediaFile.h"
 #include "playback/FrameIndex.h"
@@ -32,6 +33,7 @@ class StepCache {
 
  private:
   std::unique_ptr<MediaFile> file_;
+  std::vector<uint8_t> staging_;  // one packed picture on its way to the file
   uint8_t flags_[kSlotFlagBytes] = {};
 };
 
