@@ -10,7 +10,8 @@
 #   h265_sound.mp4           H.265, 2 s (ptvi holds VPS, SPS, PPS)
 #   h264_nosound.mp4         no sound: no ptso, one track
 #   gps2.mp4                 gps2 layout: ptnm kind 4, binary gps2 records, no frame records, 2 s
-#   20261205_101500_NF.mp4   logs beside it: 20261205_101500_N.gps and 20261205_101500_N.3gf
+#   20261205_101500_NF.mp4   logs beside it: 20261205_101500_N.gps and 20261205_101500_N.3gf,
+#                            and its thumbnail 20261205_101500_NF.thm (JPEG of picture 0)
 #   unfinished_frames.mp4    moov missing, mdat size 0, ends after the 45th video sample
 #   unfinished_byte.mp4      moov missing, cut at byte 40000 (inside the mdat)
 #   reserved_room.mp4        complete; moov (ending in a junk child) before the mdat

@@ -291,9 +291,11 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
     return true;
   };
   PictureSpec ps{spec.width, spec.height, spec.fps, spec.camera, spec.seed, spec.startSeconds};
+  std::vector<uint8_t> thumbnail;
   for (uint32_t i = 0; i < frames && !stopped; ++i) {
     if (av_frame_make_writable(picture.get()) < 0) return Fail(error, "picture not writable");
     RenderPicture(ps, int(i), picture.get());
+    if (i == 0 && spec.thumbnail && !EncodeJpeg(picture.get(), &thumbnail, error)) return false;
     picture->pts = i;
     if (!encoder->Encode(picture.get(), &out, error) || !flush(error)) return false;
   }
@@ -354,8 +356,12 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
   }
   r.bytes = std::filesystem::file_size(path, ec);
 
+  const std::filesystem::path p(path);
+  if (spec.thumbnail) {
+    const std::string thm = (p.parent_path() / p.stem()).string() + ".thm";
+    if (!WriteFileBytes(thm, thumbnail.data(), thumbnail.size(), error)) return false;
+  }
   if (spec.companions && spec.telemetry) {
-    const std::filesystem::path p(path);
     const std::string stem =
         (p.parent_path() / CompanionStem(p.stem().string())).string();
     if (!WriteFileBytes(stem + ".gps", telemetry.nmea.data(), telemetry.nmea.size(), error) ||

@@ -284,4 +284,36 @@ bool EncodeSound(int sampleRate, uint32_t durationMs, uint32_t seed, SoundTrack*
   return receive();
 }
 
+bool EncodeJpeg(const AVFrame* picture, std::vector<uint8_t>* jpeg, std::string* error) {
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+  if (!codec) {
+    if (error) *error = "encoder mjpeg is not available";
+    return false;
+  }
+  CodecContextPtr ctx(avcodec_alloc_context3(codec));
+  PacketPtr packet(av_packet_alloc());
+  FramePtr frame(av_frame_alloc());
+  if (!ctx || !packet || !frame) {
+    if (error) *error = "cannot allocate the thumbnail encoder";
+    return false;
+  }
+  ctx->width = picture->width;
+  ctx->height = picture->height;
+  ctx->pix_fmt = AV_PIX_FMT_YUVJ420P;
+  ctx->time_base = AVRational{1, 1};
+  ctx->thread_count = 1;
+  int rc = avcodec_open2(ctx.get(), codec, nullptr);
+  if (rc < 0) return Fail(error, "cannot open the mjpeg encoder", rc);
+  rc = av_frame_ref(frame.get(), picture);
+  if (rc < 0) return Fail(error, "cannot take the thumbnail picture", rc);
+  frame->format = AV_PIX_FMT_YUVJ420P;  // same planes; JPEG reads them as full range
+  frame->pts = 0;
+  rc = avcodec_send_frame(ctx.get(), frame.get());
+  if (rc >= 0) rc = avcodec_send_frame(ctx.get(), nullptr);
+  if (rc >= 0) rc = avcodec_receive_packet(ctx.get(), packet.get());
+  if (rc < 0) return Fail(error, "thumbnail encoding failed", rc);
+  jpeg->assign(packet->data, packet->data + packet->size);
+  return true;
+}
+
 }  // namespace tq

@@ -74,6 +74,9 @@ struct SoundTrack {
 bool EncodeSound(int sampleRate, uint32_t durationMs, uint32_t seed, SoundTrack* track,
                  std::string* error);
 
+// A JPEG of one picture (YUV 4:2:0), as the camera's ".thm" thumbnail holds it.
+bool EncodeJpeg(const AVFrame* picture, std::vector<uint8_t>* jpeg, std::string* error);
+
 std::string AvErrorText(int code);
 
 }  // namespace tq

@@ -41,6 +41,7 @@ constexpr char kUsage[] =
     "  --jolt STRENGTH          jolt strength in 1/128 g (90)\n"
     "  --no-telemetry           no GPS and no G-sensor log\n"
     "  --companions             .gps/.3gf files beside the recording instead of embedded\n"
+    "  --thumbnail              a .thm JPEG of the first picture beside the recording\n"
     "  --gps2                   binary GPS records (ptnm kind 4), samples without frame records\n"
     "  --reserved-room [BYTES]  moov with a junk child before the mdat (room for a full index)\n"
     "  --cut-after-frames N     unfinished: stop after N video frames, no moov\n"
@@ -175,6 +176,8 @@ int Parse(int argc, char** argv, Cli* cli) {
       s.joltStrength = int(n);
     } else if (a == "--no-telemetry") {
       s.telemetry = false;
+    } else if (a == "--thumbnail") {
+      s.thumbnail = true;
     } else if (a == "--companions") {
       s.companions = true;
     } else if (a == "--gps2") {

@@ -155,6 +155,7 @@ bool MakeDemoCard(const std::string& dir, uint32_t seed, bool verbose, std::stri
       s.sound = e.sound;
       s.hevc = e.hevc;
       s.companions = e.companions;
+      s.thumbnail = true;
       s.parked = e.parked;
       s.startSeconds = ClockSeconds(2026, 12, e.day, e.hour, e.minute, e.second);
       s.seed = seed * 101 + uint32_t(e.day * 10000 + e.hour * 100 + e.minute) * 2 + uint32_t(camera);
@@ -201,7 +202,7 @@ bool MakeFixtures(const std::string& dir, bool verbose, std::string* error) {
       {"h265_sound.mp4", [](RecordingSpec& s) { s.hevc = true; s.durationMs = 2000; }},
       {"h264_nosound.mp4", [](RecordingSpec& s) { s.sound = false; }},
       {"gps2.mp4", [](RecordingSpec& s) { s.gps2Layout = true; s.durationMs = 2000; }},
-      {"20261205_101500_NF.mp4", [](RecordingSpec& s) { s.companions = true; }},
+      {"20261205_101500_NF.mp4", [](RecordingSpec& s) { s.companions = true; s.thumbnail = true; }},
       {"unfinished_frames.mp4", [](RecordingSpec& s) { s.cutAfterFrames = 45; }},
       {"unfinished_byte.mp4", [](RecordingSpec& s) { s.cutAtByte = 40000; }},
       {"reserved_room.mp4", [](RecordingSpec& s) { s.reservedRoom = true; }},

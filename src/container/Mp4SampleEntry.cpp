@@ -17,6 +17,8 @@ constexpr uint32_t kBtrtBody = 12;
 constexpr uint32_t kQcpBody = 6;   // dqcp / devc
 constexpr uint32_t kAmrBody = 9;   // damr
 constexpr uint32_t kDecoderConfigBody = 13;
+constexpr size_t kAvccLengthSizeByte = 4;
+constexpr size_t kHvccLengthSizeByte = 21;
 
 constexpr uint8_t kEsDescrTag = 3;
 constexpr uint8_t kDecoderConfigDescrTag = 4;
@@ -66,7 +68,10 @@ Step ReadConfigurationBox(MediaFile& f, const Child& c, PSampleEntry::Visual& v)
     v.profileCompatibility = p[2];
     v.levelIndication = p[3];
   }
-  if (p.size() >= 5) v.lengthSizeMinusOne = p[4] & 3;
+  // avcC keeps lengthSizeMinusOne in its fifth byte; hvcC in byte 21, after the profile,
+  // tier, level and format fields (its fifth byte is a profile compatibility flag byte).
+  size_t at = c.type == FourCC("hvcC") ? kHvccLengthSizeByte : kAvccLengthSizeByte;
+  if (p.size() > at) v.lengthSizeMinusOne = p[at] & 3;
   return Step::Next;
 }
 

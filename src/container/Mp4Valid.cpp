@@ -54,10 +54,6 @@ const char* RefusalOf(const MP4INFO& info) {
   return nullptr;
 }
 
-// Walks the frame records from the mdat payload and adds every complete one to its
-// builder. The walk ends at the first record that is broken, cut by the end of the file,
-// goes back in time within its stream, or would exceed its stream's capacity; everything
-// before it is the valid data.
 // Reads the frame records one small read each. A read also takes the bytes just after
 // the record, so a short sample (a sound frame) brings the next record along with it.
 class RecordReader {
@@ -84,6 +80,10 @@ class RecordReader {
   uint8_t buffer_[kReadBytes];
 };
 
+// Walks the frame records from the mdat payload and adds every complete one to its
+// builder. The walk ends at the first record that is broken, cut by the end of the file,
+// goes back in time within its stream, or would exceed its stream's capacity; everything
+// before it is the valid data.
 bool WalkFrameRecords(MediaFile& f, uint64_t fileLength, RepairPlan& plan, std::string* reason) {
   uint64_t pos = plan.dataEnd;  // starts at the mdat payload
   uint32_t base = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/TraceLog.h"
 #include "container/Mp4Reader.h"
 #include "container/Mp4Valid.h"
 #include "container/Mp4ReadBoxes.h"
@@ -240,6 +241,35 @@ TEST(Mp4Reader, counts_no_box_could_hold_are_never_allocated) {
   auto s3 = Scan(FileWith(moov3));
   EXPECT_TRUE((*s3)->moov.trak[0]->mdia.minf.stbl.stsd.entries[0].visual.pParameterSetNALUnit.empty());
   EXPECT_FALSE((*s3)->moov.trak[0]->mdia.minf.stbl.stts.found());
+}
+
+TEST(Mp4Reader, allocation_refusals_write_their_trace_lines) {
+  TempDir dir;
+  std::string trace = dir.File("trace.txt");
+  SetTraceFile(trace);
+  Box elst("elst");
+  elst.Full().U32(0x7FFFFFFF).U32(1);
+  Box trak = VideoTrak();
+  trak.children.insert(trak.children.begin() + 1, Box("edts").Add(elst));
+  Box stbl("stbl");
+  stbl.Add(Box("stsd").Full().U32(5000).Zeros(16));
+  Box moov("moov");
+  moov.Add(Mvhd(1000, 1)).Add(trak).Add(Trak(2, "vide", stbl));
+  Box ptvi("ptvi");
+  ptvi.U16(1).Code("avc1").U16(8).U16(8).U16(1).U16(9).U8(0x67);
+  Box ptso("ptso");
+  ptso.U16(2).Code("mp4a").U16(1).U16(16).U32(48000).U16(40);
+  Box free("free");
+  free.Add(Box("ptrh").Add(ptvi).Add(ptso));
+  Scan(FileWith(moov, free.Serialize()));
+  SetTraceFile("");
+  Bytes b = ReadFile(trace);
+  std::string log(b.begin(), b.end());
+  for (const char* line : {"[ParseELST(173)] ELSTEntry alloc failed. Count(2147483647)\n",
+                           "[ParseSTSD(600)] PSampleEntry alloc failed. Count(5000)\n",
+                           "[ParsePTVI(963)] szConfigStr alloc failed. Size(9)\n",
+                           "[ParsePTSO(992)] ConfigParam alloc failed. nConfigNum(40)\n"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << "in:\n" << log;
 }
 
 TEST(Mp4Reader, esds_descriptor_lengths_and_tags) {

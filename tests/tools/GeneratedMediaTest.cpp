@@ -77,5 +77,17 @@ TEST(GeneratedMedia, frame_tags_read_back_every_frame) {
   }
 }
 
+TEST(GeneratedMedia, thumbnail_is_a_jpeg_of_the_first_picture) {
+  const std::string thm = Fixture("20261205_101500_NF.thm");
+  const auto probe = test::Ffprobe(thm, "-show_entries stream=codec_name,width,height -of csv=p=0");
+  EXPECT_EQ(probe.output, "mjpeg,320,180\n");
+  std::vector<test::DecodedTag> tags;
+  std::string error;
+  ASSERT_TRUE(test::DecodeFrameTags(thm, &tags, &error)) << error;
+  ASSERT_EQ(tags.size(), 1u);
+  EXPECT_EQ(tags[0].camera, 0);
+  EXPECT_EQ(tags[0].frame, 0);
+}
+
 }  // namespace
 }  // namespace tq
