@@ -52,6 +52,10 @@ bool LoadFileTelemetry(const std::string& path, Want want, FileTelemetry* out, s
                     "are gathered by the AVI playback indexer, which comes later)";
     return false;
   }
+  if (std::filesystem::file_size(p, ec) == 0 && !ec) {
+    *error = path + ": the file is empty";
+    return false;
+  }
   auto buffers = std::make_unique<TelemetryBuffers>();
   uint32_t size = 0;
   if (ext == ".gps" && want == Want::Gps) {
