@@ -25,4 +25,6 @@ int RunGsensor(const Args& args);
 // Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
 int Fail(const char* name, int code, const std::string& message);
 
+int RunList(const Args& args);  // CmdList.cpp
+
 }  // namespace tq::cli

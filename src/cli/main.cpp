@@ -15,6 +15,7 @@ const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"gps", "gps FILE [--format csv|gpx|kml|geojson]", RunGps},
       {"gsensor", "gsensor FILE [--format csv]", RunGsensor},
+      {"list", "list FOLDER [--json]", RunList},
   };
   return commands;
 }

@@ -64,6 +64,10 @@ int WriteMoov(MediaFile& f, uint32_t* position, MP4INFO& info, MP4MBOX_NODE* vid
 int WriteMovieHead(MediaFile& f, uint32_t* position, uint64_t startTime, const MP4INFO& source,
                    bool withSound);
 
+// Key-frame test of a video sample by codec: an I-VOP (mp4v), an IDR unit among the
+// length-prefixed NAL units (avc1, hvc1). Other codecs are never key.
+bool IsKeySample(const uint8_t* sample, uint32_t size, int nalLengthSize, uint32_t codec);
+
 // Export only: one sample with its frame record (unless noFrameRecord), added to `node`.
 int WriteSample(MediaFile& f, uint32_t* position, MP4MBOX_NODE& node, const uint8_t* sample,
                 uint32_t size, int nalLengthSize, uint32_t timeMs, bool noFrameRecord,

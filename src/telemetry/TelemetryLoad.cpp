@@ -79,7 +79,7 @@ int ReadWholeFile(const std::string& path, uint8_t* buffer, uint32_t capacity, u
   return 1;
 }
 
-std::string CompanionStem(const std::string& name) {
+std::string TelemetryStem(const std::string& name) {
   std::string stem = name;
   if (!stem.empty() && Upper(stem.back()) == 'S') stem.pop_back();
   if (!stem.empty()) {
@@ -91,14 +91,14 @@ std::string CompanionStem(const std::string& name) {
 
 std::string FindCompanion(const std::string& folder, const std::string& name,
                           const std::string& extension) {
-  std::string found = FindNoCase(folder, CompanionStem(name) + extension);
+  std::string found = FindNoCase(folder, TelemetryStem(name) + extension);
   if (found.empty() && !name.empty() && Upper(name.back()) == 'S')
     found = FindNoCase(folder, name + extension);
   return found;
 }
 
 bool IsParkingMp4Name(const std::string& name) {
-  std::string stem = CompanionStem(name);
+  std::string stem = TelemetryStem(name);
   if (stem.empty()) return false;
   char c = Upper(stem.back());
   return c == 'P' || c == 'I';
@@ -145,14 +145,14 @@ void LoadTelemetry(GpsTrack& track, const RecordingRef& recording, const MP4INFO
     } else {
       uint32_t size = 0;
       std::string sensorPath = FindCompanion(recording.folder, recording.name, ".3gf");
-      if (sensorPath.empty()) sensorPath = JoinPath(recording.folder, CompanionStem(recording.name) + ".3gf");
+      if (sensorPath.empty()) sensorPath = JoinPath(recording.folder, TelemetryStem(recording.name) + ".3gf");
       if (ReadWholeFile(sensorPath, buffers.sensor.data(), kSensorBufferSize, &size,
                         CutRule::Records3gf) &&
           toTimeline)
         toTimeline(buffers.sensor.data(), int32_t(size));
       if (!recording.parking) {
         std::string gpsPath = FindCompanion(recording.folder, recording.name, ".gps");
-        if (gpsPath.empty()) gpsPath = JoinPath(recording.folder, CompanionStem(recording.name) + ".gps");
+        if (gpsPath.empty()) gpsPath = JoinPath(recording.folder, TelemetryStem(recording.name) + ".gps");
         if (ReadWholeFile(gpsPath, buffers.telemetry.data(), kTelemetryBufferSize, &size,
                           CutRule::Lines))
           ParseNmeaText(track, buffers.telemetry.data(), int32_t(size));

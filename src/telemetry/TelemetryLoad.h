@@ -42,9 +42,11 @@ enum class CutRule { Lines, Records3gf };
 int ReadWholeFile(const std::string& path, uint8_t* buffer, uint32_t capacity, uint32_t* size,
                   CutRule cut);
 
-// Name of the shared companions of an MP4 recording: the base name without a final "S"
-// and then without a final camera letter "F", "R" or "L".
-std::string CompanionStem(const std::string& name);
+// Name the player looks for first when it loads a recording's companions: the base name
+// without a final "S" and then without a final camera letter "F", "R" or "L". (Copy and
+// delete use the catalog's CompanionStem, which keeps "S" names whole; FindCompanion
+// falls back to that name, so both find the same files.)
+std::string TelemetryStem(const std::string& name);
 
 // The existing companion `extension` (".gps", ".3gf") of a recording, matched without
 // regard to case; "" when there is none. Tries the stem, then (for a name ending in "S")

@@ -205,9 +205,9 @@ TEST_F(TelemetryLoad, avi_loads_nothing_here) {
 }
 
 TEST(RecordingNames, stems_start_times_and_parking) {
-  EXPECT_EQ(tq::CompanionStem("20240105_134501_NF"), "20240105_134501_N");
-  EXPECT_EQ(tq::CompanionStem("20240105_134501_NRS"), "20240105_134501_N");
-  EXPECT_EQ(tq::CompanionStem("20240105_134501_M"), "20240105_134501_M");
+  EXPECT_EQ(tq::TelemetryStem("20240105_134501_NF"), "20240105_134501_N");
+  EXPECT_EQ(tq::TelemetryStem("20240105_134501_NRS"), "20240105_134501_N");
+  EXPECT_EQ(tq::TelemetryStem("20240105_134501_M"), "20240105_134501_M");
   EXPECT_EQ(tq::StartOfDayFromName("20240105_134501_NF"), kStampCentis);
   EXPECT_EQ(tq::StartOfDayFromName("20240105_235959_NF"), 8639900);
   EXPECT_EQ(tq::StartOfDayFromName("20240105_1345"), -1);
