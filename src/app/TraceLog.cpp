@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/Utf.h"
+
 namespace tq {
 namespace {
 
@@ -72,7 +74,11 @@ void TraceLog(const char* tag, int line, const char* format, ...) {
   out += '(';
   out += std::to_string(line);
   out += ")] ";
-  out += message;  // vsnprintf already cut it at 8191 characters
+  // vsnprintf cut a long message at 8191 bytes; drop a character split by that cut so
+  // the trace file stays valid UTF-8 (paths are often Japanese).
+  std::string_view text(message, size_t(n) < kMessageChars ? size_t(n) : kMessageChars - 1);
+  if (size_t(n) >= kMessageChars) text = Utf8DropCutTail(text);
+  out += text;
   WriteLine(out);
 }
 

@@ -21,6 +21,7 @@ const std::vector<Command>& AllCommands();
 // Telemetry out: the GPS track and the G-sensor records of a recording.
 int RunGps(const Args& args);
 int RunGsensor(const Args& args);
+int RunCard(const Args& args);
 
 // Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
 int Fail(const char* name, int code, const std::string& message);

@@ -16,6 +16,7 @@ const std::vector<Command>& AllCommands() {
       {"gps", "gps FILE [--format csv|gpx|kml|geojson]", RunGps},
       {"gsensor", "gsensor FILE [--format csv]", RunGsensor},
       {"list", "list FOLDER [--json]", RunList},
+      {"card", "card ROOT [--json]", RunCard},
   };
   return commands;
 }

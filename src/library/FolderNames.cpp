@@ -24,12 +24,6 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-
 std::string FolderNames::Find(const std::string& name) {
   std::string path = JoinPath(folder_, name);
   if (IsFile(path)) return path;

@@ -5,10 +5,9 @@
 #include <string>
 #include <unordered_map>
 
-namespace tq {
+#include "platform/Files.h"
 
-// Joins a folder and a name with the platform separator.
-std::string JoinPath(const std::string& folder, const std::string& name);
+namespace tq {
 
 class FolderNames {
  public:

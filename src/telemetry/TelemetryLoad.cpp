@@ -7,6 +7,7 @@
 
 #include "app/TraceLog.h"
 #include "container/MediaFile.h"
+#include "platform/Files.h"
 #include "telemetry/GSensorGraph.h"
 
 namespace tq {
@@ -30,10 +31,6 @@ uint32_t CutLength(const uint8_t* data, uint32_t have, CutRule cut) {
     if (data[n - 1] == '\n' || data[n - 1] == '\r') return n;
   }
   return 0;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& file) {
-  return (std::filesystem::path(folder) / file).string();
 }
 
 // The entry of `folder` named `file` regardless of case (the card's file system does not
