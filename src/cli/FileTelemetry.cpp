@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <memory>
 
+#include "container/Mp4Reader.h"
 #include "telemetry/TelemetryLoad.h"
 
 namespace tq::cli {
 namespace {
 
 constexpr size_t kDateDigits = 8;
+constexpr uint64_t kMinMp4Bytes = 8;  // one box header
 
 std::string LowerExtension(const std::filesystem::path& p) {
   std::string ext = p.extension().string();
@@ -24,12 +26,29 @@ std::string DateOf(const std::string& name) {
   return name.substr(0, kDateDigits);
 }
 
+// The viewer validates (and may repair) a recording before it loads the telemetry; the
+// command line only reads: the telemetry boxes are the same either way.
 bool LoadMp4(const std::string& path, Want want, FileTelemetry* out, std::string* error) {
-  (void)want;
-  (void)out;
-  *error = path + ": reading telemetry embedded in MP4 recordings needs the MP4 box reader, "
-                  "which this build does not have yet";
-  return false;
+  auto buffers = std::make_unique<TelemetryBuffers>();
+  MP4INFO info;
+  PrepareTelemetryInfo(info, *buffers);
+  uint64_t length = 0;
+  ScanMP4(path, &info, 0, &length);
+  if (length < kMinMp4Bytes || !(info.ftyp.found() || info.mdat.found() || info.moov.moov.found())) {
+    FreeMP4INFO(info);
+    *error = path + ": not a readable MP4 file";
+    return false;
+  }
+  RecordingRef recording;
+  recording.kind = RecordingKind::Mp4;
+  recording.folder = std::filesystem::path(path).parent_path().string();
+  recording.name = out->name;
+  recording.parking = IsParkingMp4Name(out->name);
+  LoadTelemetry(out->track, recording, &info, *buffers, [&](const uint8_t* block, int32_t size) {
+    if (want == Want::GSensor && block && size > 0) out->gsensor = Parse3GF(block, size);
+  });
+  FreeMP4INFO(info);
+  return true;
 }
 
 }  // namespace

@@ -13,6 +13,8 @@ int Fail(const char* name, int code, const std::string& message) {
 
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
+      {"info", "info FILE... [--json]", RunInfo},
+      {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
       {"gps", "gps FILE [--format csv|gpx|kml|geojson]", RunGps},
       {"gsensor", "gsensor FILE [--format csv]", RunGsensor},
       {"list", "list FOLDER [--json]", RunList},
