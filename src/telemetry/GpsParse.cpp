@@ -119,11 +119,12 @@ double DecimalOf(unsigned whole, unsigned fraction, bool padFour) {
   return v;
 }
 
+// A "gps2" record: 48 bytes, big-endian; byte offsets of the fields read.
 namespace gps2 {
 constexpr uint32_t kRecordSize = 48;
-constexpr uint16_t kType = 1;
+constexpr uint16_t kTypeValue = 1;
 constexpr uint16_t kRestLength = 44;
-constexpr size_t kType_ = 0, kLength = 2, kStamp = 4, kLatInt = 20, kLatFrac = 22, kNs = 24,
+constexpr size_t kType = 0, kLength = 2, kStamp = 4, kLatInt = 20, kLatFrac = 22, kNs = 24,
                  kLonInt = 25, kLonFrac = 27, kEw = 29, kSpeedInt = 30, kSpeedFrac = 32,
                  kFix = 38, kStatus = 39;
 }  // namespace gps2
@@ -167,7 +168,7 @@ void ParseBinaryGps(GpsTrack& track, const uint8_t* data, int32_t length, uint64
     const uint8_t* r = data + size_t(k) * gps2::kRecordSize;
     uint64_t stamp = GetU64(r + gps2::kStamp);
     char fix = char(r[gps2::kFix]), status = char(r[gps2::kStatus]);
-    if (GetU16(r + gps2::kType_) != gps2::kType || GetU16(r + gps2::kLength) != gps2::kRestLength ||
+    if (GetU16(r + gps2::kType) != gps2::kTypeValue || GetU16(r + gps2::kLength) != gps2::kRestLength ||
         stamp == 0 || (fix != '1' && fix != '2') || (status != 'A' && status != 'P'))
       continue;
     // A record stamped before the recording's start, or so far after it that the time of
