@@ -17,6 +17,8 @@ const std::vector<Command>& AllCommands() {
       {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
+      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT",
+       RunExport},
   };
   return commands;
 }
