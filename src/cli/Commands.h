@@ -29,5 +29,6 @@ int Fail(const char* name, int code, const std::string& message);
 int RunInfo(const Args& args);    // CmdInfo.cpp
 int RunRepair(const Args& args);  // CmdRepair.cpp
 int RunList(const Args& args);  // CmdList.cpp
+int RunExport(const Args& args);  // CmdExport.cpp
 
 }  // namespace tq::cli

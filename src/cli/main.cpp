@@ -19,6 +19,8 @@ const std::vector<Command>& AllCommands() {
       {"gsensor", "gsensor FILE [--format csv]", RunGsensor},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
+      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT",
+       RunExport},
   };
   return commands;
 }
