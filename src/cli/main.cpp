@@ -15,8 +15,12 @@ const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"info", "info FILE... [--json]", RunInfo},
       {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
+      {"gps", "gps FILE [--format csv|gpx|kml|geojson]", RunGps},
+      {"gsensor", "gsensor FILE [--format csv]", RunGsensor},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
+      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT",
+       RunExport},
       {"play", "play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]",
        RunPlay},
   };
