@@ -292,6 +292,8 @@ void CDispWnd::StopPlay() {
   }
   input_.reset();
   inputVideo_ = inputAudio_ = -1;
+  ShowIn(this);
+  rear_.ShowIn(&rear_);
   rear_.StopView(wasRunning);
   StopView(wasRunning);
   rearPresent_ = 0;
@@ -374,6 +376,21 @@ void CDispWnd::Seek(uint32_t ms) {
     Draw(true);
   }
   if (rearPresent_ && rear_.DecodeAtCursor(&shown)) rear_.Draw(true);
+}
+
+void CDispWnd::SetSwap(bool on) {
+  if (on == swapped_) return;
+  if (playMode_ == kPlayNone || !rearPresent_) {
+    swapped_ = on;
+    return;
+  }
+  const bool wasPlaying = !paused_;
+  if (wasPlaying) Pause(true);
+  swapped_ = on;
+  RouteViews();
+  Draw(true);
+  if (rearPresent_) rear_.Draw(true);
+  if (wasPlaying) Pause(false);
 }
 
 void CDispWnd::SetSpeed(int index) {

@@ -58,6 +58,10 @@ class CDispWnd : public CDrawWnd {
   void Step(bool forward);
   void Seek(uint32_t ms);
   void SetSpeed(int index);
+  // Front and rear exchanged: the rear picture in the main window, the front one in the
+  // picture-in-picture. Kept across recordings; takes effect when a rear plays.
+  void SetSwap(bool on);
+  bool swapped() const { return swapped_; }
 
   int playMode() const { return playMode_; }
   bool paused() const { return paused_ != 0; }
@@ -82,6 +86,7 @@ class CDispWnd : public CDrawWnd {
   // run_thread and its parts.
   void RunThread();
   bool PrepareViews();
+  bool RouteViews();
   void IndexRecords();
   bool IndexVideo(ViewIndexer& v, const FrameRecord& r);
   void FinishView(ViewIndexer& v);
@@ -119,6 +124,7 @@ class CDispWnd : public CDrawWnd {
   std::unique_ptr<MediaFile> scratch_;  // "playfile.dat" in play mode 2
   std::string scratchPath_;
   int32_t rearDelay_ = -1;
+  bool swapped_ = false;  // UI thread
 
   std::atomic<int> running_{0};
   std::atomic<int> playMode_{kPlayNone};

@@ -24,16 +24,26 @@ struct CDispWnd::ViewIndexer {
   bool startPosted = false;
 };
 
-bool CDispWnd::PrepareViews() {
-  if (PrepareRenderer(options_.frontWindow, width, height, &conversion_) == kDrawFailed)
-    return false;
-  if (owner_) owner_->post(kMsgControlNotify, 0, kIndexingStarted);
-  if (rearPresent_ &&
-      rear_.PrepareRenderer(options_.rearWindow, rear_.width, rear_.height, &conversion_) ==
-          kDrawFailed) {
+// Each window's renderer takes the size of the picture it shows; with front and rear
+// exchanged the main window shows the rear picture and the sub-view the front one.
+bool CDispWnd::RouteViews() {
+  const bool exchange = swapped_ && rearPresent_;
+  const int mainW = exchange ? rear_.width : width, mainH = exchange ? rear_.height : height;
+  if (PrepareRenderer(options_.frontWindow, mainW, mainH, &conversion_) == kDrawFailed) return false;
+  if (rearPresent_ && rear_.PrepareRenderer(options_.rearWindow, exchange ? width : rear_.width,
+                                            exchange ? height : rear_.height,
+                                            &conversion_) == kDrawFailed)
     rearPresent_ = 0;
-    Post(kPlayEndOrRear, kRearUnplayable);
-  }
+  ShowIn(exchange && rearPresent_ ? &rear_ : this);
+  rear_.ShowIn(exchange && rearPresent_ ? this : &rear_);
+  return true;
+}
+
+bool CDispWnd::PrepareViews() {
+  const bool rearWanted = rearPresent_ != 0;
+  if (!RouteViews()) return false;
+  if (owner_) owner_->post(kMsgControlNotify, 0, kIndexingStarted);
+  if (rearWanted && !rearPresent_) Post(kPlayEndOrRear, kRearUnplayable);
   // The step cache: one second of pictures per view.
   uint64_t length = uint64_t(fps) * uint64_t(decodedFrameSize());
   if (rearPresent_) length += uint64_t(rear_.fps) * uint64_t(rear_.decodedFrameSize());

@@ -201,14 +201,16 @@ int CDrawWnd::DecodeEntry(int32_t i) {
 }
 
 void CDrawWnd::Draw(bool withPicture, bool present) {
-  std::lock_guard<std::mutex> lock(frameMutex);
-  DrawLocked(withPicture, present);
+  CDrawWnd& window = *shownIn_;
+  std::lock_guard<std::mutex> lock(window.frameMutex);
+  window.DrawLocked(picture_.get(), withPicture, present);
 }
 
-void CDrawWnd::DrawLocked(bool withPicture, bool present) {
+// Runs on the window whose renderer shows the picture (frameMutex held); the picture
+// may be the other view's while front and rear are exchanged.
+void CDrawWnd::DrawLocked(const AVFrame* p, bool withPicture, bool present) {
   CDraw* draw = disp_.get();
   if (!draw) return;
-  const AVFrame* p = picture_.get();
   if (!withPicture || !p || !p->data[0]) {
     draw->Draw(nullptr, pictureFlags, present);
     return;

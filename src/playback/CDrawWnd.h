@@ -68,6 +68,9 @@ class CDrawWnd {
   // Draws the picture slot (or, with withPicture false, presents the last picture).
   void Draw(bool withPicture, bool present = true);
   void PresentAgain() { Draw(false); }
+  // The view whose window shows this view's pictures: itself, or the other view while
+  // front and rear are exchanged. Set on the UI thread while play_thread is paused.
+  void ShowIn(CDrawWnd* window) { shownIn_ = window ? window : this; }
   bool HasPicture() const { return picture_ && picture_->data[0]; }
 
   // ---- Stepping and seeking (UI thread, play_thread paused) ----
@@ -128,9 +131,10 @@ class CDrawWnd {
   bool StoreSlot(int slot);
   bool LoadSlot(int slot);
   int32_t KeyAtOrBefore(int32_t i) const;
-  void DrawLocked(bool withPicture, bool present);
+  void DrawLocked(const AVFrame* picture, bool withPicture, bool present);
 
   const int view_;
+  CDrawWnd* shownIn_ = this;
   std::string path_;
   std::unique_ptr<MediaFile> file_;
   MediaFile* sharedFile_ = nullptr;

@@ -215,3 +215,37 @@ TEST_F(SessionTest, stop_and_start_many_times_then_play_normally) {
 
 }  // namespace
 }  // namespace tq::test
+
+namespace tq::test {
+namespace {
+
+int Camera(const CapturedPicture& p) {
+  return ReadFrameTag(p.bytes.data(), p.width, p.width, p.height).camera;
+}
+
+TEST_F(StepTest, exchanging_front_and_rear_moves_each_picture_to_the_other_window) {
+  StartPaused(Media().rear30);
+  ASSERT_EQ(Camera(front.Pictures().back()), 0);
+  session->SetSwap(true);
+  // The main window now shows the rear camera, the picture-in-picture the front one.
+  EXPECT_EQ(Camera(front.Pictures().back()), 1);
+  EXPECT_EQ(front.Pictures().back().width, 224);
+  EXPECT_EQ(Camera(rear.Pictures().back()), 0);
+  EXPECT_EQ(rear.Pictures().back().width, 256);
+  // Playing on keeps them exchanged, every frame in order.
+  front.Reset();
+  rear.Reset();
+  session->Pause(false);
+  ASSERT_TRUE(PlayToEnd());
+  const auto main = front.Pictures();
+  ASSERT_FALSE(main.empty());
+  for (const auto& p : main) ASSERT_EQ(Camera(p), 1);
+  EXPECT_EQ(Tags(main).back(), 59);
+  // Back again: the front camera returns to the main window.
+  session->SetSwap(false);
+  EXPECT_EQ(Camera(front.Pictures().back()), 0);
+  EXPECT_EQ(Camera(rear.Pictures().back()), 1);
+}
+
+}  // namespace
+}  // namespace tq::test
