@@ -1,0 +1,274 @@
+#include "app/gui/CMainView.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+#include <algorithm>
+
+#include "app/CardEvents.h"
+#include "app/TraceLog.h"
+#include "app/gui/CAboutDlg.h"
+#include "app/gui/CPanel.h"
+#include "app/gui/CTitleBar.h"
+#include "app/gui/CToolBarDlg.h"
+#include "app/gui/GuiMessages.h"
+#include "controls/GuiSkin.h"
+#include "library/gui/CFileListDlg.h"
+#include "platform/Files.h"
+
+namespace tq {
+namespace {
+constexpr int kMinLeftWidth = 160;    // x s, a splitter drag keeps the columns usable
+constexpr int kMinPlayerWidth = 320;  // x s
+constexpr int kMinFileList = 120;     // x s
+constexpr int kMinMap = 60;           // x s
+}  // namespace
+
+CMainView::CMainView(AppState* state, QWidget* parent)
+    : QWidget(parent),
+      state_(state),
+      values_(InitialLayoutValues(state->uiScale)),
+      title_(new CTitleBar(this)),
+      toolbar_(new CToolBarDlg(this)),
+      fileList_(new CFileListDlg(this)),
+      gps_(new CPanel(kPanelBack, this)),
+      map_(new CPanel(kMapBack, this)),
+      player_(new CPanel(kPlayerBack, this)),
+      timeline_(new CPanel(kPanelBack, this)),
+      splitLine_(new QWidget(this)) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  title_->SetTitle("TQ-MB20_Viewer");
+  splitLine_->setAutoFillBackground(true);
+  QPalette pal = splitLine_->palette();
+  pal.setColor(QPalette::Window, kThemeViewLight);
+  splitLine_->setPalette(pal);
+  splitLine_->hide();
+  connect(title_, &CTitleBar::aboutClicked, this, &CMainView::ShowAbout);
+  connect(toolbar_, &CToolBarDlg::cardPicked, this, &CMainView::OnCardMenuPick);
+  toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
+  fileList_->Reload(state_->browseFolder);
+}
+
+CAboutDlg* CMainView::AboutBox() const { return about_.data(); }
+QWidget* CMainView::GpsPanel() const { return gps_; }
+QWidget* CMainView::MapPanel() const { return map_; }
+QWidget* CMainView::PlayerPanel() const { return player_; }
+QWidget* CMainView::TimelinePanel() const { return timeline_; }
+
+std::vector<QWidget*> CMainView::Panels() const {
+  return {title_, toolbar_, fileList_, gps_, map_, player_, timeline_};
+}
+
+void CMainView::SetBorder(int border) {
+  values_.border = border;
+  DoLayout();
+  update();
+}
+
+void CMainView::SetLeftWidth(int width) {
+  values_.leftWidth = std::max(width, kMinLeftWidth * values_.scale);
+  DoLayout();
+  update();
+}
+
+void CMainView::SetLeftSplit(int split) {
+  values_.leftSplit = split;
+  DoLayout();
+  update();
+}
+
+void CMainView::DoLayout() {
+  if (mode_ != ViewMode::Normal) {
+    (mode_ == ViewMode::EnlargedVideo ? static_cast<QWidget*>(player_) : map_)->setGeometry(rect());
+    return;
+  }
+  rects_ = LayoutMain(width(), height(), &values_);
+  title_->setGeometry(rects_.title);
+  toolbar_->setGeometry(rects_.toolbar);
+  fileList_->setGeometry(rects_.fileList);
+  gps_->setGeometry(rects_.gps);
+  map_->setGeometry(rects_.map);
+  player_->setGeometry(rects_.player);
+  timeline_->setGeometry(rects_.timeline);
+}
+
+void CMainView::resizeEvent(QResizeEvent*) { DoLayout(); }
+
+void CMainView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), QColor(16, 6, 10));
+  if (mode_ != ViewMode::Normal) return;
+  // Resize border and the two splitters.
+  if (values_.border > 0) {
+    p.setPen(kThemeViewDark);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+  p.fillRect(rects_.splitter, kThemeViewDark);
+  p.fillRect(rects_.splitBar, kThemeViewDark);
+  p.setPen(kThemeViewLight);
+  p.drawLine(rects_.splitter.center().x(), rects_.splitter.top() + 20, rects_.splitter.center().x(),
+             rects_.splitter.top() + 40);
+}
+
+Qt::Edges CMainView::BorderEdges(const QPoint& pos) const {
+  Qt::Edges edges;
+  const int b = values_.border;
+  if (b <= 0 || mode_ != ViewMode::Normal) return edges;
+  if (pos.x() < b) edges |= Qt::LeftEdge;
+  if (pos.x() >= width() - b) edges |= Qt::RightEdge;
+  if (pos.y() < b) edges |= Qt::TopEdge;
+  if (pos.y() >= height() - b) edges |= Qt::BottomEdge;
+  return edges;
+}
+
+void CMainView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint pos = event->position().toPoint();
+  if (drag_ == Drag::LeftWidth) {
+    splitLine_->move(std::clamp(pos.x(), 0, width() - kSplitter), splitLine_->y());
+    return;
+  }
+  if (drag_ == Drag::LeftSplit) {
+    splitLine_->move(splitLine_->x(), std::clamp(pos.y(), 0, height() - kSplitter));
+    return;
+  }
+  if (drag_ == Drag::Border) {
+    ApplyBorderDrag(event->globalPosition().toPoint());
+    return;
+  }
+  Qt::Edges edges = BorderEdges(pos);
+  if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge)) setCursor(Qt::SizeFDiagCursor);
+  else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge)) setCursor(Qt::SizeBDiagCursor);
+  else if (edges & (Qt::LeftEdge | Qt::RightEdge)) setCursor(Qt::SizeHorCursor);
+  else if (edges) setCursor(Qt::SizeVerCursor);
+  else if (mode_ == ViewMode::Normal && rects_.splitter.contains(pos)) setCursor(Qt::SplitHCursor);
+  else if (mode_ == ViewMode::Normal && rects_.splitBar.contains(pos)) setCursor(Qt::SplitVCursor);
+  else unsetCursor();
+}
+
+void CMainView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || mode_ != ViewMode::Normal) return;
+  const QPoint pos = event->position().toPoint();
+  if (Qt::Edges edges = BorderEdges(pos)) {
+    QWindow* window = this->window()->windowHandle();
+    if (window && window->startSystemResize(edges)) return;  // the window manager draws the outline
+    drag_ = Drag::Border;
+    dragEdges_ = edges;
+    dragStartGeometry_ = this->window()->geometry();
+    dragStart_ = event->globalPosition().toPoint();
+    return;
+  }
+  if (rects_.splitter.contains(pos)) {
+    drag_ = Drag::LeftWidth;
+    splitLine_->setGeometry(rects_.splitter);
+  } else if (rects_.splitBar.contains(pos)) {
+    drag_ = Drag::LeftSplit;
+    splitLine_->setGeometry(rects_.splitBar);
+  } else {
+    return;
+  }
+  splitLine_->show();
+  splitLine_->raise();
+}
+
+void CMainView::mouseReleaseEvent(QMouseEvent* event) {
+  const int s = values_.scale, x0 = values_.border + 6;
+  if (drag_ == Drag::LeftWidth) {
+    int maxWidth = width() - 2 * x0 - kSplitter - kMinPlayerWidth * s;
+    SetLeftWidth(std::clamp(splitLine_->x() - x0, kMinLeftWidth * s, std::max(kMinLeftWidth * s, maxWidth)));
+  } else if (drag_ == Drag::LeftSplit) {
+    int low = values_.contentTop + values_.border + (kMinFileList + kGpsHeight) * s;
+    int high = height() - x0 - kSplitter - kMinMap * s;
+    SetLeftSplit(std::clamp(splitLine_->y(), low, std::max(low, high)));
+  } else if (drag_ == Drag::Border) {
+    ApplyBorderDrag(event->globalPosition().toPoint());
+  }
+  drag_ = Drag::None;
+  splitLine_->hide();
+}
+
+void CMainView::ApplyBorderDrag(const QPoint& globalPos) {
+  QWidget* frame = window();
+  QRect g = dragStartGeometry_;
+  const QPoint d = globalPos - dragStart_;
+  const QSize min = frame->minimumSize();
+  if (dragEdges_ & Qt::LeftEdge) g.setLeft(std::min(g.left() + d.x(), g.right() - min.width() + 1));
+  if (dragEdges_ & Qt::RightEdge) g.setRight(std::max(g.right() + d.x(), g.left() + min.width() - 1));
+  if (dragEdges_ & Qt::TopEdge) g.setTop(std::min(g.top() + d.y(), g.bottom() - min.height() + 1));
+  if (dragEdges_ & Qt::BottomEdge) g.setBottom(std::max(g.bottom() + d.y(), g.top() + min.height() - 1));
+  frame->setGeometry(g);
+}
+
+void CMainView::ToggleViewMode(int which, bool resetOverlay) {
+  (void)resetOverlay;  // the overlays of the player and map panels arrive with them
+  const ViewMode wanted = which == 0 ? ViewMode::EnlargedVideo : ViewMode::EnlargedMap;
+  QWidget* frame = window();
+  if (mode_ != ViewMode::Normal) {
+    const bool same = mode_ == wanted;
+    mode_ = ViewMode::Normal;
+    for (QWidget* w : Panels()) w->show();
+    if (maximizedForMode_ && frame->isMaximized()) frame->showNormal();
+    maximizedForMode_ = false;
+    DoLayout();
+    update();
+    if (same) return;
+  }
+  mode_ = wanted;
+  QWidget* keep = wanted == ViewMode::EnlargedVideo ? static_cast<QWidget*>(player_) : map_;
+  for (QWidget* w : Panels())
+    if (w != keep) w->hide();
+  if (!frame->isMaximized() && frame != this) {
+    maximizedForMode_ = true;
+    frame->showMaximized();
+  }
+  DoLayout();
+  update();
+}
+
+void CMainView::OnCardMenuPick(int index) {
+  if (index < 0 || size_t(index) >= state_->cards.size()) return;
+  const CardDrive& card = state_->cards[size_t(index)];
+  CardEventResult r = DecideCardPick(state_->cards, size_t(index), state_->currentCard, state_->browseFolder,
+                                     IsDirectory(CardRecordFolder(card.root)));
+  state_->currentCard = r.currentCard;
+  if (r.kind == kCardBrowsedChanged) toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
+  if (r.kind != kCardNothing) PostMsg(this, UM_CARD_CHANGED, r.kind, r.lParam);
+}
+
+void CMainView::OnCardChanged(int kind, int lParam) {
+  CardChangedAction a = DecideCardChanged(kind, lParam, state_->currentCard, state_->browseFolder);
+  if (a.reload) {
+    state_->browseFolder = a.browseFolder;
+    toolbar_->SetPlayingTitle(QString());
+    fileList_->Reload(state_->browseFolder);
+    TraceLog("CMainView", __LINE__, "browse %s", state_->browseFolder.c_str());
+  }
+  if (a.refreshSelector) toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
+  if (a.closeAbout && about_) about_->accept();
+}
+
+void CMainView::ShowAbout() {
+  if (about_) {
+    about_->raise();
+    return;
+  }
+  about_ = new CAboutDlg(state_->versionString, state_->currentCard, state_->languageName, this);
+  about_->setAttribute(Qt::WA_DeleteOnClose);  // Qt owns it from here
+  about_->open();
+}
+
+bool CMainView::event(QEvent* event) {
+  if (event->type() == MsgEvent::TypeOf(UM_TOGGLE_VIEW_MODE)) {
+    auto* m = static_cast<MsgEvent*>(event);
+    ToggleViewMode(int(m->wParam), m->lParam != 0);
+    return true;
+  }
+  if (event->type() == MsgEvent::TypeOf(UM_CARD_CHANGED)) {
+    auto* m = static_cast<MsgEvent*>(event);
+    OnCardChanged(int(m->wParam), int(m->lParam));
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+}  // namespace tq

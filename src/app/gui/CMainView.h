@@ -1,0 +1,94 @@
+// The main view: lays out every panel, draws the resize border and the two splitters,
+// switches between the normal layout and the enlarged video and map modes, follows card
+// changes and opens the About box. GUI thread only.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+#include "app/AppSettings.h"
+#include "app/gui/MainLayout.h"
+
+namespace tq {
+
+class CAboutDlg;
+class CFileListDlg;
+class CPanel;
+class CTitleBar;
+class CToolBarDlg;
+
+enum class ViewMode { Normal, EnlargedVideo, EnlargedMap };
+
+class CMainView : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kAboutCommand = 1201;
+  // `state` outlives the view.
+  CMainView(AppState* state, QWidget* parent = nullptr);
+
+  ViewMode Mode() const { return mode_; }
+  const LayoutValues& Values() const { return values_; }
+  void SetBorder(int border);
+  // Sets the left width / split as a splitter drag does, and lays out again.
+  void SetLeftWidth(int width);
+  void SetLeftSplit(int split);
+
+  // Commands.
+  void ToggleViewMode(int which, bool resetOverlay);
+  void OnCardMenuPick(int index);
+  void ShowAbout();
+  CAboutDlg* AboutBox() const;
+
+  // Keys the application filter hands on (Space, Left, Right): the player answers once it
+  // exists; true when it took the key.
+  void SetPlayerKeyHandler(std::function<bool(int key)> handler) { playerKeys_ = std::move(handler); }
+  bool PlayerKey(int key) { return playerKeys_ && playerKeys_(key); }
+
+  CTitleBar* TitleBar() const { return title_; }
+  CToolBarDlg* ToolBar() const { return toolbar_; }
+  CFileListDlg* FileList() const { return fileList_; }
+  QWidget* GpsPanel() const;
+  QWidget* MapPanel() const;
+  QWidget* PlayerPanel() const;
+  QWidget* TimelinePanel() const;
+
+ protected:
+  bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  enum class Drag { None, Border, LeftWidth, LeftSplit };
+  void DoLayout();
+  void OnCardChanged(int kind, int lParam);
+  Qt::Edges BorderEdges(const QPoint& pos) const;
+  void ApplyBorderDrag(const QPoint& globalPos);
+  std::vector<QWidget*> Panels() const;
+
+  AppState* state_;
+  LayoutValues values_;
+  MainRects rects_;
+  ViewMode mode_ = ViewMode::Normal;
+  bool maximizedForMode_ = false;
+  Drag drag_ = Drag::None;
+  Qt::Edges dragEdges_;
+  QRect dragStartGeometry_;  // frame geometry when a border drag by hand began
+  QPoint dragStart_;
+
+  CTitleBar* title_;
+  CToolBarDlg* toolbar_;
+  CFileListDlg* fileList_;
+  CPanel* gps_;
+  CPanel* map_;
+  CPanel* player_;
+  CPanel* timeline_;
+  QWidget* splitLine_;  // the outline of a splitter drag
+  QPointer<CAboutDlg> about_;
+  std::function<bool(int)> playerKeys_;
+};
+
+}  // namespace tq

@@ -1,0 +1,20 @@
+// TQ-MB20_Viewer: the windowed viewer.
+#include <QApplication>
+#include <cstdio>
+
+#include "app/gui/CNorvantaSDApp.h"
+
+int main(int argc, char** argv) {
+  QApplication qt(argc, argv);
+  qt.setApplicationName("TQ-MB20_Viewer");
+  tq::AppOptions options = tq::ParseAppOptions(qt.arguments());
+  if (!options.ok) {
+    std::fprintf(stderr, "TQ-MB20_Viewer: %s\nusage: TQ-MB20_Viewer [--language NAME] [--screenshot FILE [--after MS]]\n",
+                 options.error.c_str());
+    return 2;
+  }
+  tq::CNorvantaSDApp app;
+  int exitCode = 0;
+  if (!app.InitInstance(options, &exitCode)) return exitCode;
+  return qt.exec();
+}

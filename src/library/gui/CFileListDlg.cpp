@@ -1,0 +1,53 @@
+#include "library/gui/CFileListDlg.h"
+
+#include <QListWidget>
+#include <QPainter>
+
+#include "controls/GuiSkin.h"
+
+namespace tq {
+namespace {
+constexpr int kBand = 24;  // x s, the "Total" band above the list
+}
+
+CFileListDlg::CFileListDlg(QWidget* parent) : QWidget(parent), list_(new QListWidget(this)) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  list_->setFrameShape(QFrame::NoFrame);
+  list_->setFont(GuiFont(UiFontKind::Normal));
+  list_->setStyleSheet(
+      "QListWidget { background: #181417; color: #D8D0D2; outline: 0; }"
+      "QListWidget::item { padding: 3px 6px; border-bottom: 1px solid #2A1F24; }"
+      "QListWidget::item:selected { background: #5E0B1D; color: #F2F2F2; }");
+}
+
+void CFileListDlg::Reload(const std::string& folder) {
+  folder_ = folder;
+  ++reloads_;
+  catalog_.Scan(folder);
+  list_->clear();
+  for (const CatalogEntry& entry : catalog_.Entries()) list_->addItem(QString::fromStdString(entry.name));
+  update();
+}
+
+QStringList CFileListDlg::Names() const {
+  QStringList names;
+  for (int i = 0; i < list_->count(); ++i) names << list_->item(i)->text();
+  return names;
+}
+
+void CFileListDlg::resizeEvent(QResizeEvent*) {
+  int band = kBand * GuiScale();
+  list_->setGeometry(0, band, width(), height() - band);
+}
+
+void CFileListDlg::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  int band = kBand * GuiScale();
+  p.fillRect(QRect(0, 0, width(), band), kThemeBand);
+  p.setFont(GuiFont(UiFontKind::Bold));
+  p.setPen(kLightText);
+  p.drawText(QRect(8, 0, width() - 16, band), Qt::AlignLeft | Qt::AlignVCenter,
+             QString("Total ( %1 )").arg(catalog_.Count()));
+}
+
+}  // namespace tq

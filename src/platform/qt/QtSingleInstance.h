@@ -1,0 +1,33 @@
+// One running viewer per user: the first start listens on a local socket named for the
+// user; a later start connects, asks it to restore itself and exits.
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace tq {
+
+class QtSingleInstance : public QObject {
+  Q_OBJECT
+ public:
+  // The request a second start sends.
+  static constexpr char kRestoreRequest[] = "restore\n";
+  // `name` overrides the per-user server name (tests).
+  explicit QtSingleInstance(QString name = QString(), QObject* parent = nullptr);
+  // True when another instance answered and was asked to restore; this one then exits.
+  bool AskRunningInstance(int timeoutMs = 1000);
+  // Starts listening; false when the name cannot be taken.
+  bool Listen();
+  QString Name() const { return name_; }
+
+ signals:
+  void restoreRequested();
+
+ private:
+  QString name_;
+  std::unique_ptr<QLocalServer> server_;
+};
+
+}  // namespace tq

@@ -1,0 +1,15 @@
+# Fails when a file at the top of a core folder includes a Qt header. GUI code lives in
+# gui/ subfolders, controls/ and platform/qt/, which are not looked at.
+set(bad "")
+foreach(layer platform app library container telemetry playback device cli)
+  file(GLOB files ${SRC}/${layer}/*.cpp ${SRC}/${layer}/*.h)
+  foreach(f ${files})
+    file(STRINGS ${f} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]+|Qt[A-Za-z]+/)")
+    if(hits)
+      list(APPEND bad "${f}: ${hits}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "Qt included by core files:\n${bad}")
+endif()
