@@ -201,16 +201,25 @@ QPixmap MakeToolbarBackground(int s) {
 
 QPixmap MakeLogo(int s) {
   return DrawCell(QSize(30, 30), s, [](QPainter& p) {
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 255, 230));
-    p.drawRoundedRect(QRectF(3, 8, 18, 14), 3, 3);
-    p.drawPolygon(QPolygonF({QPointF(21, 12), QPointF(28, 8), QPointF(28, 22), QPointF(21, 18)}));
-    p.setBrush(kThemeTitle);
-    p.drawEllipse(QRectF(8, 11, 8, 8));
+    DrawLogo(p, QRectF(0, 0, 30, 30), QColor(255, 255, 255, 230), kThemeTitle);
   });
 }
 
 }  // namespace
+
+void DrawLogo(QPainter& p, const QRectF& area, const QColor& body, const QColor& lens) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  p.translate(area.topLeft());
+  p.scale(area.width() / 30.0, area.height() / 30.0);
+  p.setPen(Qt::NoPen);
+  p.setBrush(body);
+  p.drawRoundedRect(QRectF(3, 8, 18, 14), 3, 3);
+  p.drawPolygon(QPolygonF({QPointF(21, 12), QPointF(28, 8), QPointF(28, 22), QPointF(21, 18)}));
+  p.setBrush(lens);
+  p.drawEllipse(QRectF(8, 11, 8, 8));
+  p.restore();
+}
 
 const QPixmap* ImageList::At(int index) const {
   if (index < 0 || index >= Count()) return nullptr;

@@ -7,6 +7,9 @@
 #include <QFont>
 #include <QPixmap>
 #include <QSize>
+
+class QPainter;
+class QRectF;
 #include <vector>
 
 #include "app/UiFonts.h"
@@ -64,5 +67,7 @@ const ImageList& DispButtonList();
 // Toolbar background (stretched over the whole toolbar) and the program's logo (title bar).
 const QPixmap& ToolbarBackground();
 const QPixmap& LogoPixmap();
+// The logo drawn at any size (30 x 30 units scaled into `area`).
+void DrawLogo(QPainter& painter, const QRectF& area, const QColor& body, const QColor& lens);
 
 }  // namespace tq

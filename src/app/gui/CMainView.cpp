@@ -39,6 +39,9 @@ CMainView::CMainView(AppState* state, QWidget* parent)
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   title_->SetTitle("TQ-MB20_Viewer");
+  gps_->SetBand(24);
+  timeline_->SetBand(24);
+  player_->SetWatermark(true);
   splitLine_->setAutoFillBackground(true);
   QPalette pal = splitLine_->palette();
   pal.setColor(QPalette::Window, kThemeViewLight);
@@ -106,9 +109,11 @@ void CMainView::paintEvent(QPaintEvent*) {
   }
   p.fillRect(rects_.splitter, kThemeViewDark);
   p.fillRect(rects_.splitBar, kThemeViewDark);
+  // Grips in the middle of each splitter.
   p.setPen(kThemeViewLight);
-  p.drawLine(rects_.splitter.center().x(), rects_.splitter.top() + 20, rects_.splitter.center().x(),
-             rects_.splitter.top() + 40);
+  const QPoint v = rects_.splitter.center(), h = rects_.splitBar.center();
+  p.drawLine(v.x(), v.y() - 15, v.x(), v.y() + 15);
+  p.drawLine(h.x() - 15, h.y(), h.x() + 15, h.y());
 }
 
 Qt::Edges CMainView::BorderEdges(const QPoint& pos) const {

@@ -17,7 +17,12 @@ CFileListDlg::CFileListDlg(QWidget* parent) : QWidget(parent), list_(new QListWi
   list_->setStyleSheet(
       "QListWidget { background: #181417; color: #D8D0D2; outline: 0; }"
       "QListWidget::item { padding: 3px 6px; border-bottom: 1px solid #2A1F24; }"
-      "QListWidget::item:selected { background: #5E0B1D; color: #F2F2F2; }");
+      "QListWidget::item:selected { background: #5E0B1D; color: #F2F2F2; }"
+      "QScrollBar:vertical { background: #1E171B; width: 10px; margin: 0; }"
+      "QScrollBar::handle:vertical { background: #5E0B1D; min-height: 24px; border-radius: 4px; margin: 1px; }"
+      "QScrollBar::handle:vertical:hover { background: #96172E; }"
+      "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+      "QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
 }
 
 void CFileListDlg::Reload(const std::string& folder) {
