@@ -8,7 +8,8 @@ QObject* NewControlsTest();
 QObject* NewLayoutTest();
 QObject* NewCardEventsTest();
 QObject* NewViewerProcessTest();
+QObject* NewFrameCommandsTest();
 inline std::vector<QObject*> AllGuiTests() {
-  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewViewerProcessTest()};
+  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewViewerProcessTest()};
 }
 }  // namespace tq::test
