@@ -1,5 +1,6 @@
 // Owner-drawn controls: image choice, sizes, the sensor graph's window and level table, the
 // message box's buttons. Pixels are compared where the look is the point.
+#include <QApplication>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -8,6 +9,8 @@
 #include "app/UiFonts.h"
 #include "controls/CMsgBox.h"
 #include "controls/CVelBut.h"
+#include "controls/CVelListCtrl.h"
+#include "controls/CWaitMsg.h"
 #include "controls/CVelMenu.h"
 #include "controls/CVelSenSld.h"
 #include "controls/CVelTextBut.h"
@@ -235,6 +238,62 @@ class ControlsTest : public QObject {
     QVERIFY(tall.height() > box.height());
     // Every button sits inside the box.
     for (CVelTextBut* b : tall.Buttons()) QVERIFY(tall.rect().contains(b->geometry()));
+  }
+
+  void DispBut_click_toggles_and_reports_the_new_state() {
+    QWidget back;
+    back.setAutoFillBackground(true);
+    QPalette pal = back.palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    back.setPalette(pal);
+    back.resize(200, 100);
+    CDispBut button(&back);
+    QCOMPARE(button.size(), QSize(88, 30));
+    QSignalSpy spy(&button, &CDispBut::toggled);
+    QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(40, 15));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy[0][0].toInt(), -1);
+    QCOMPARE(spy[0][1].toInt(), 1);
+    QVERIFY(button.State());
+    // Drawn at alpha 120 over the video: the red face shows through darkened, not solid.
+    QImage shot = back.grab().toImage();
+    QColor face = shot.pixelColor(30, 15);
+    QVERIFY2(face.red() > 40 && face.red() < kThemeTitle.red(), qPrintable(face.name()));
+    QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(40, 15));
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy[1][1].toInt(), 0);
+  }
+
+  void ListCtrl_rows_progress_and_hover() {
+    CVelListCtrl list;
+    list.setColumnCount(2);
+    list.setRowCount(3);
+    for (int r = 0; r < 3; ++r) {
+      list.setItem(r, 0, new QTableWidgetItem(QString("row %1").arg(r)));
+      list.setItem(r, 1, new QTableWidgetItem(QString::number(r * 40)));
+    }
+    list.SetProgressColumn(1);
+    list.SetRowColor(2, QColor(10, 120, 10));
+    list.resize(300, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy spy(&list, &CVelListCtrl::hovered);
+    QRect row1 = list.visualRect(list.model()->index(1, 0));
+    QTest::mouseMove(list.viewport(), row1.center());
+    QTRY_COMPARE(list.HotRow(), 1);
+    QCOMPARE(spy.last()[0].toInt(), 1);
+    QCOMPARE(spy.last()[1].toInt(), CVelListCtrl::kHoverCode);
+    QImage shot = list.viewport()->grab().toImage();
+    QCOMPARE(shot.pixelColor(row1.left() + 2, row1.center().y()), kHotRow);
+    QRect row0 = list.visualRect(list.model()->index(0, 0));
+    QCOMPARE(shot.pixelColor(row0.left() + 2, row0.center().y()), kLightText);
+    QRect row2 = list.visualRect(list.model()->index(2, 0));
+    QCOMPARE(shot.pixelColor(row2.left() + 2, row2.center().y()), QColor(10, 120, 10));
+    // Grid line at the bottom of a row.
+    QCOMPARE(shot.pixelColor(row0.left() + 30, row0.bottom()), kDisabledText);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&list, &leave);
+    QCOMPARE(spy.last()[0].toInt(), -1);
   }
 
   void Menu_reports_the_picked_command() {
