@@ -14,15 +14,17 @@ CFileListDlg::CFileListDlg(QWidget* parent) : QWidget(parent), list_(new QListWi
   setAttribute(Qt::WA_OpaquePaintEvent);
   list_->setFrameShape(QFrame::NoFrame);
   list_->setFont(GuiFont(UiFontKind::Normal));
-  list_->setStyleSheet(
+  const int sc = GuiScale();
+  list_->setStyleSheet(QString(
       "QListWidget { background: #181417; color: #D8D0D2; outline: 0; }"
-      "QListWidget::item { padding: 3px 6px; border-bottom: 1px solid #2A1F24; }"
+      "QListWidget::item { padding: %1px %2px; border-bottom: 1px solid #2A1F24; }"
       "QListWidget::item:selected { background: #5E0B1D; color: #F2F2F2; }"
-      "QScrollBar:vertical { background: #1E171B; width: 10px; margin: 0; }"
-      "QScrollBar::handle:vertical { background: #5E0B1D; min-height: 24px; border-radius: 4px; margin: 1px; }"
+      "QScrollBar:vertical { background: #1E171B; width: %3px; margin: 0; }"
+      "QScrollBar::handle:vertical { background: #5E0B1D; min-height: %4px; border-radius: %5px; margin: 1px; }"
       "QScrollBar::handle:vertical:hover { background: #96172E; }"
       "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
-      "QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
+      "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                           .arg(3 * sc).arg(6 * sc).arg(10 * sc).arg(24 * sc).arg(4 * sc));
 }
 
 void CFileListDlg::Reload(const std::string& folder) {
