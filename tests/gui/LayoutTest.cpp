@@ -9,6 +9,8 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CMainView.h"
 #include "app/gui/CNorvantaSDApp.h"
+#include "app/gui/CToolBarDlg.h"
+#include "controls/CVelTextBut.h"
 #include "app/gui/GuiMessages.h"
 #include "app/gui/MainLayout.h"
 #include "controls/GuiSkin.h"
@@ -107,6 +109,32 @@ class LayoutTest : public QObject {
     frame.View()->SetLeftWidth(5000);
     QCOMPARE(frame.View()->Values().leftWidth, 960 - 24);
     QVERIFY(frame.View()->FileList()->geometry().right() < frame.width());
+  }
+
+  void Toolbar_title_right_and_caption_only_with_the_diagnostic_display() {
+    CToolBarDlg bar;
+    bar.resize(900, 35);
+    bar.UpdateCardDisplay({}, "");
+    auto count = [&](const QColor& want, QRect area) {
+      QImage shot = bar.grab().toImage();
+      int n = 0;
+      for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) n += shot.pixelColor(x, y) == want;
+      return n;
+    };
+    const QRect right(700, 0, 200, 35), left(bar.CardSelector()->geometry().right() + 1, 0, 150, 35);
+    QCOMPARE(count(kTitleGrey, right), 0);
+    bar.SetPlayingTitle("20261205_081500_NF");
+    QVERIFY(count(kTitleGrey, right) > 20);   // right-aligned
+    QCOMPARE(count(kTitleGrey, left), 0);
+    bar.SetDiagnosticCaption(QString::fromUtf8("41°C"));
+    QCOMPARE(count(kCaptionRed, left), 0);    // the display is off
+    bar.SetDiagnosticDisplay(true);
+    QVERIFY(count(kCaptionRed, left) > 10);   // left-aligned
+    // Without a card the selector and both buttons are disabled.
+    QVERIFY(!bar.CardSelector()->isEnabled());
+    QVERIFY(!bar.SetupButton()->isEnabled());
+    QVERIFY(!bar.FormatButton()->isEnabled());
   }
 
   // The whole application: its keyboard filter and the enlarged modes.
