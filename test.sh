@@ -10,6 +10,7 @@ export CCACHE_BASEDIR=$PWD
 scripts/build.sh build -DTQ_WERROR=ON
 (cd build && ctest --output-on-failure -j2 --timeout 600)
 
-# The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-scripts/build.sh build-asan -DTQ_WERROR=ON -DTQ_SANITIZE=ON -DTQ_BENCH=OFF
+# The core's tests once more under AddressSanitizer and UndefinedBehaviorSanitizer (the
+# window tests run in the build above).
+scripts/build.sh build-asan -DTQ_WERROR=ON -DTQ_SANITIZE=ON -DTQ_BENCH=OFF -DTQ_GUI=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2 --timeout 900)
