@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/AviCommands.h"
 #include "cli/Commands.h"
 
 namespace tq::cli {
@@ -15,6 +16,9 @@ const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
+      {"info", "info FILE... [--json]", RunAviInfo},
+      {"repair", "repair FILE... [--dry-run] [--json]", RunAviRepair},
+      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT", AviExport},
   };
   return commands;
 }

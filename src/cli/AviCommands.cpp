@@ -1,0 +1,236 @@
+#include "cli/AviCommands.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cctype>
+
+#include "container/AviExport.h"
+#include "container/AviValid.h"
+
+namespace tq::cli {
+namespace {
+
+bool EndsWithAvi(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".avi";
+}
+
+// A non-negative whole number of seconds.
+bool ParseSeconds(const std::string& text, int* out) {
+  if (text.empty() || text.size() > 6) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  *out = std::atoi(text.c_str());
+  return true;
+}
+
+// A handler of 0 (common for sound) reads as an empty text, not as "????".
+std::string HandlerText(uint32_t code) { return code ? RiffCodeText(code) : std::string(); }
+
+void StreamsJson(JsonWriter& j, const AVIINFO& info) {
+  j.Key("streams").BeginArray();
+  for (int i = 0; i < info.streamCount; ++i) {
+    const AviStreamHeader& s = info.streams[i];
+    j.BeginObject();
+    j.Key("fccType").String(RiffCodeText(s.fccType));
+    j.Key("fccHandler").String(HandlerText(s.fccHandler));
+    j.Key("rate").UInt(s.dwRate).Key("scale").UInt(s.dwScale);
+    j.Key("length").UInt(s.dwLength);
+    j.Key("width").Int(s.rcFrame.right).Key("height").Int(s.rcFrame.bottom);
+    j.EndObject();
+  }
+  j.EndArray();
+}
+
+void InfoText(const std::string& path, const AVIINFO& info, bool playable) {
+  std::printf("%s: avi, %s, %u frames at %u us, %d video stream(s), index %u entries\n",
+              path.c_str(), playable ? "playable" : "not playable",
+              info.mainHeader.dwTotalFrames, info.mainHeader.dwMicroSecPerFrame,
+              info.videoStreamCount, info.indexCount);
+  for (int i = 0; i < info.streamCount; ++i) {
+    const AviStreamHeader& s = info.streams[i];
+    std::printf("  stream %d: %s %s rate %u/%u size %dx%d\n", i, RiffCodeText(s.fccType).c_str(),
+                HandlerText(s.fccHandler).c_str(), s.dwRate, s.dwScale, s.rcFrame.right,
+                s.rcFrame.bottom);
+  }
+}
+
+}  // namespace
+
+bool IsAviFile(const std::string& path) {
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    uint8_t head[12];
+    const bool full = std::fread(head, 1, sizeof head, f) == sizeof head;
+    std::fclose(f);
+    if (full) return std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0;
+  }
+  return EndsWithAvi(path);
+}
+
+bool AviInfo(const std::string& path, JsonWriter* json) {
+  AVIINFO info{};
+  std::string error;
+  if (!ReadAVI(path, &info, &error)) {
+    Fail("info", 1, path + ": " + error);
+    return false;
+  }
+  // Usable as it is: the viewer would play it without writing to it.
+  const bool playable = info.indexCount > 0 && info.videoStreamCount > 0;
+  if (!json) {
+    InfoText(path, info, playable);
+    return true;
+  }
+  JsonWriter& j = *json;
+  j.BeginObject();
+  j.Key("path").String(path).Key("kind").String("avi").Key("playable").Bool(playable);
+  j.Key("microseconds_per_frame").UInt(info.mainHeader.dwMicroSecPerFrame);
+  j.Key("total_frames").UInt(info.mainHeader.dwTotalFrames);
+  StreamsJson(j, info);
+  j.Key("video_streams").Int(info.videoStreamCount);
+  j.Key("index_count").Int(info.indexCount);
+  j.EndObject();
+  return true;
+}
+
+int AviRepair(const std::string& path, bool dryRun, JsonWriter* json) {
+  AVIINFO info{};
+  std::string error;
+  std::string state, reason;
+  if (!ReadAVI(path, &info, &error)) {
+    state = "failed";
+    reason = error;
+  } else if (info.indexCount > 0) {
+    state = "ok";
+  } else if (dryRun) {
+    state = "needs_repair";
+  } else {
+    AVIINFO fresh{};
+    if (ValidAVI(path, &fresh) == 1) {
+      state = "repaired";
+      info = std::move(fresh);
+    } else {
+      state = "failed";
+      reason = "no index could be rebuilt (incomplete movi list or no start code)";
+    }
+  }
+  if (json) {
+    json->BeginObject();
+    json->Key("path").String(path).Key("kind").String("avi").Key("result").String(state);
+    json->Key("index_count").Int(info.indexCount);
+    if (!reason.empty()) json->Key("reason").String(reason);
+    json->EndObject();
+  } else if (state == "failed") {
+    Fail("repair", 1, path + ": " + reason);
+  } else {
+    std::printf("%s: %s, index %u entries\n", path.c_str(), state.c_str(), info.indexCount);
+  }
+  return state == "failed" ? 1 : 0;
+}
+
+int AviExport(const Args& args) {
+  std::string source, output, camera = "front";
+  int from = -1, to = -1;
+  bool sound = true;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string* v) {
+      if (i + 1 >= args.size()) return false;
+      *v = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--from" || a == "--to") {
+      int* target = a == "--from" ? &from : &to;
+      if (!value(&v) || !ParseSeconds(v, target))
+        return Fail("export", 2, a + " needs a whole number of seconds");
+    } else if (a == "--camera") {
+      if (!value(&camera) || (camera != "front" && camera != "rear"))
+        return Fail("export", 2, "--camera takes front or rear");
+    } else if (a == "--no-sound") {
+      sound = false;
+    } else if (a == "-o") {
+      if (!value(&output)) return Fail("export", 2, "-o needs a file");
+    } else if (!a.empty() && a[0] == '-') {
+      return Fail("export", 2, "unknown option '" + a + "'");
+    } else if (source.empty()) {
+      source = a;
+    } else {
+      return Fail("export", 2, "only one recording is exported at a time");
+    }
+  }
+  if (source.empty() || output.empty() || from < 0 || to < 0)
+    return Fail("export", 2,
+                "usage: tqmb20 export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT");
+  if (to < from) return Fail("export", 2, "--to is before --from");
+  if (!IsAviFile(source)) return Fail("export", 1, source + ": not an AVI recording");
+  AVIINFO info{};
+  if (ValidAVI(source, &info) != 1) return Fail("export", 1, source + ": not a usable AVI recording");
+  std::unique_ptr<MediaFile> f = MediaFile::Open(source, "rb");
+  if (!f) return Fail("export", 1, source + ": cannot open");
+  const bool front = camera == "front";
+  // A recording without sound exports its pictures; asking for none is not an error.
+  bool haveSound = false;
+  for (int i = 1; i < info.streamCount; ++i) haveSound |= info.streams[i].fccType == RiffCode("auds");
+  std::string error;
+  if (ExportAVI(*f, output, info, from, to, sound && haveSound, front, !front, &error) != 1)
+    return Fail("export", 1, error.empty() ? output + ": export failed" : error);
+  return 0;
+}
+
+int RunAviInfo(const Args& args) {
+  bool json = false;
+  Args files;
+  for (const std::string& a : args) {
+    if (a == "--json") json = true;
+    else if (!a.empty() && a[0] == '-') return Fail("info", 2, "unknown option '" + a + "'");
+    else files.push_back(a);
+  }
+  if (files.empty()) return Fail("info", 2, "usage: tqmb20 info FILE... [--json]");
+  JsonWriter j;
+  if (json) j.BeginArray();
+  int rc = 0;
+  for (const std::string& f : files) {
+    if (!IsAviFile(f)) {
+      rc = Fail("info", 1, f + ": not an AVI recording");
+      continue;
+    }
+    if (!AviInfo(f, json ? &j : nullptr)) rc = 1;
+  }
+  if (json) {
+    j.EndArray();
+    std::printf("%s\n", j.str().c_str());
+  }
+  return rc;
+}
+
+int RunAviRepair(const Args& args) {
+  bool json = false, dryRun = false;
+  Args files;
+  for (const std::string& a : args) {
+    if (a == "--json") json = true;
+    else if (a == "--dry-run") dryRun = true;
+    else if (!a.empty() && a[0] == '-') return Fail("repair", 2, "unknown option '" + a + "'");
+    else files.push_back(a);
+  }
+  if (files.empty()) return Fail("repair", 2, "usage: tqmb20 repair FILE... [--dry-run] [--json]");
+  JsonWriter j;
+  if (json) j.BeginArray();
+  int rc = 0;
+  for (const std::string& f : files) {
+    if (!IsAviFile(f)) {
+      rc = Fail("repair", 1, f + ": not an AVI recording");
+      continue;
+    }
+    if (AviRepair(f, dryRun, json ? &j : nullptr) != 0) rc = 1;
+  }
+  if (json) {
+    j.EndArray();
+    std::printf("%s\n", j.str().c_str());
+  }
+  return rc;
+}
+
+}  // namespace tq::cli
