@@ -142,7 +142,7 @@ bool WalkAvi(MediaFile& f, AVIINFO* info, std::string* error) {
       uint8_t t[4];
       if (!f.Read(t, 4)) break;
       const uint32_t type = GetLE32(t);
-      if (type == RiffCode("hdrl")) {
+      if (type == RiffCode("hdrl") && !haveHeaders) {
         if (c.dataEnd() > length || !ReadHdrl(f, c.at + kListHeader, c.dataEnd(), info)) {
           *error = "the header list cannot be read";
           return false;
@@ -152,8 +152,9 @@ bool WalkAvi(MediaFile& f, AVIINFO* info, std::string* error) {
         info->moviOffset = uint32_t(c.at + kListHeader);
         info->moviSize = c.size - 4;
       }
-    } else if (c.id == RiffCode("idx1") && info->indexCount == 0) {
+    } else if (c.id == RiffCode("idx1")) {
       if (!ReadIdx1(f, c, length, info, error)) return false;
+      break;  // the index closes the file; whatever follows it is not read
     }
     at = NextChunkAt(f, c, length);
   }
@@ -245,6 +246,14 @@ int RecoverAVI(MediaFile& f, AVIINFO* info) {
   const uint64_t indexAt = uint64_t(info->moviOffset) + info->moviSize;
   if (info->moviOffset == 0 || indexAt > f.Length()) {
     TraceLog("RecoverAVI", __LINE__, "movi incomplete. %s\n", f.path().c_str());
+    return 0;
+  }
+  // The index takes the place right after movi: a chunk there (other than an empty index
+  // of the camera's) is data of its own, not room to overwrite.
+  uint8_t next[4];
+  if (f.Length() >= indexAt + sizeof next && f.Seek(indexAt) && f.Read(next, sizeof next) &&
+      Printable(GetLE32(next)) && GetLE32(next) != RiffCode("idx1")) {
+    TraceLog("RecoverAVI", __LINE__, "a chunk follows movi. %s\n", f.path().c_str());
     return 0;
   }
   std::vector<AviIndexEntry> entries;

@@ -231,6 +231,50 @@ TEST(AviRepair, interrupted_index_append_is_repaired_the_same_way_next_time) {
   }
 }
 
+struct TailRow {
+  const char* what;
+  std::vector<uint8_t> tail;  // appended after the complete movi list
+  bool repaired;
+};
+
+// What may follow a movi list that has no index: the repair writes there only when no
+// chunk of its own lives there, and what it writes validates the same way afterwards.
+TEST(AviRepair, data_after_movi_is_not_overwritten) {
+  const std::vector<uint8_t> noindex = ReadAll(Fixture("avi_noindex.avi"));
+  std::vector<uint8_t> junk = {'J', 'U', 'N', 'K', 4, 0, 0, 0, 1, 2, 3, 4};
+  std::vector<uint8_t> emptyIdx = {'i', 'd', 'x', '1', 0, 0, 0, 0};
+  // Zeros and then another header list, as a file pieced together from two recordings.
+  std::vector<uint8_t> zerosThenHeaders(64, 0);
+  zerosThenHeaders.insert(zerosThenHeaders.end(), noindex.begin() + 8, noindex.begin() + 400);
+  const TailRow rows[] = {
+      {"a JUNK chunk", junk, false},
+      {"an empty index", emptyIdx, true},
+      {"zeros, then a stray header list", zerosThenHeaders, true},
+      {"three stray bytes", {1, 2, 3}, true},
+  };
+  for (const TailRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::vector<uint8_t> b = noindex;
+    b.insert(b.end(), row.tail.begin(), row.tail.end());
+    TempDir dir;
+    const std::string path = dir.file("t.avi");
+    ASSERT_TRUE(WriteAll(path, b));
+    AVIINFO info{};
+    EXPECT_EQ(ValidAVI(path, &info), row.repaired ? 1 : 0);
+    const std::vector<uint8_t> after = ReadAll(path);
+    if (!row.repaired) {
+      EXPECT_EQ(after, b);
+      continue;
+    }
+    EXPECT_EQ(info.indexCount, 303);
+    EXPECT_EQ(std::memcmp(after.data(), noindex.data(), noindex.size()), 0) << "movi changed";
+    AVIINFO again{};
+    EXPECT_EQ(ValidAVI(path, &again), 1);
+    EXPECT_EQ(ReadAll(path), after);
+    EXPECT_EQ(again.indexCount, info.indexCount);
+  }
+}
+
 // Edits of a valid file: a JUNK chunk in hdrl before the stream lists, an index too large
 // for its 16-bit count, sizes that run past the file.
 std::vector<uint8_t> WithJunkInHdrl(std::vector<uint8_t> b) {
