@@ -23,6 +23,8 @@ int RunCard(const Args& args);
 // Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
 int Fail(const char* name, int code, const std::string& message);
 
+int RunInfo(const Args& args);    // CmdInfo.cpp
+int RunRepair(const Args& args);  // CmdRepair.cpp
 int RunList(const Args& args);  // CmdList.cpp
 
 }  // namespace tq::cli

@@ -14,6 +14,8 @@ int Fail(const char* name, int code, const std::string& message) {
 
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
+      {"info", "info FILE... [--json]", RunInfo},
+      {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
       {"info", "info FILE... [--json]", RunAviInfo},

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tq {
 namespace {
@@ -37,6 +38,22 @@ MediaFile::~MediaFile() { std::fclose(file_); }
 
 bool MediaFile::Read(void* buffer, size_t bytes) {
   return bytes == 0 || std::fread(buffer, 1, bytes, file_) == bytes;
+}
+
+bool MediaFile::ReadAt(uint64_t offset, void* buffer, size_t bytes) {
+  if (offset > kMaxMediaFileSize || bytes > kMaxMediaFileSize - offset) return false;
+  // Pending buffered writes must reach the descriptor before it is read directly.
+  if (std::fflush(file_) != 0) return false;
+  auto* out = static_cast<uint8_t*>(buffer);
+  while (bytes > 0) {
+    ssize_t n = ::pread(::fileno(file_), out, bytes, off_t(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    out += n;
+    offset += uint64_t(n);
+    bytes -= size_t(n);
+  }
+  return true;
 }
 
 bool MediaFile::Write(const void* buffer, size_t bytes) {

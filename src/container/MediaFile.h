@@ -24,6 +24,10 @@ class MediaFile {
   MediaFile& operator=(const MediaFile&) = delete;
 
   bool Read(void* buffer, size_t bytes);  // exactly `bytes` or failure
+  // Exactly `bytes` at `offset` in one small system read, without stdio's block buffer and
+  // without moving the stream position: for walking 16-byte frame records and reading
+  // single sample-table entries, where a buffered read would fetch a whole block each time.
+  bool ReadAt(uint64_t offset, void* buffer, size_t bytes);
   bool Write(const void* buffer, size_t bytes);
   bool Seek(uint64_t offset);             // from the start of the file
   uint64_t Tell();

@@ -37,6 +37,7 @@ struct SampleCursor {
   bool pending = false;  // NextSample hands `current` out once more (used after a seek)
   // stts
   uint32_t sttsLeft = 0, sttsDelta = 0, sttsIndex = 0, sttsAccumulated = 0;
+  uint64_t mediaTimeMs = 0;  // the current sample's time before the edit list
   // stsc
   uint32_t chunkNumber = 0, chunkLeft = 0, samplesPerChunk = 0, sampleDescriptionIndex = 0,
            stscIndex = 0;

@@ -11,6 +11,26 @@
 
 namespace tq {
 
+struct ValidateOptions {
+  bool dryRun = false;  // judge and plan the repair, write nothing
+};
+
+enum class ValidateResult { Ok, Repaired, Failed };
+
+// What validation found or did. With dryRun, Repaired means "would be repaired".
+struct ValidateReport {
+  ValidateResult result = ValidateResult::Failed;
+  std::string reason;          // one line for the user
+  bool dryRun = false;
+  uint32_t videoSamples = 0;   // samples of the rebuilt index
+  uint32_t audioSamples = 0;
+  uint32_t validBytes = 0;     // bytes of the complete frame records kept
+};
+
+// ValidMP4 with the details the command line reports.
+ValidateReport ValidateMP4(const std::string& path, MP4INFO* info, int acceptSecondSet,
+                           const ValidateOptions& options = {});
+
 // Non-zero when the file is usable (after an in-place repair if one was needed).
 // The caller zero-fills `info` (one record, two with acceptSecondSet) and calls
 // FreeMP4INFO afterwards in every case.
