@@ -97,37 +97,50 @@ bool AviInfo(const std::string& path, JsonWriter* json) {
 
 int AviRepair(const std::string& path, bool dryRun, JsonWriter* json) {
   AVIINFO info{};
-  std::string error;
-  std::string state, reason;
+  std::string error, result, reason;
   if (!ReadAVI(path, &info, &error)) {
-    state = "failed";
+    result = "failed";
     reason = error;
   } else if (info.indexCount > 0) {
-    state = "ok";
+    result = "ok";
+    reason = "the index is present";
   } else if (dryRun) {
-    state = "needs_repair";
+    std::vector<AviIndexEntry> entries;
+    std::unique_ptr<MediaFile> f = MediaFile::Open(path, "rb");
+    if (f && PlanRecoverAVI(*f, info, &entries)) {
+      result = "repaired";
+      reason = "no index; one can be rebuilt from the movi chunks";
+      info.indexCount = uint16_t(entries.size());
+    } else {
+      result = "failed";
+      reason = "no index, and none can be rebuilt";
+    }
   } else {
     AVIINFO fresh{};
     if (ValidAVI(path, &fresh) == 1) {
-      state = "repaired";
+      result = "repaired";
+      reason = "no index; rebuilt from the movi chunks and appended";
       info = std::move(fresh);
     } else {
-      state = "failed";
-      reason = "no index could be rebuilt (incomplete movi list or no start code)";
+      result = "failed";
+      reason = "no index, and none can be rebuilt (movi incomplete or followed by other data, "
+               "no start code in the first picture, or more than 65535 chunks)";
     }
   }
   if (json) {
-    json->BeginObject();
-    json->Key("path").String(path).Key("kind").String("avi").Key("result").String(state);
+    json->BeginObject().Key("path").String(path).Key("kind").String("avi");
+    json->Key("result").String(result).Key("reason").String(reason);
+    if (dryRun) json->Key("dry_run").Bool(true);
     json->Key("index_count").Int(info.indexCount);
-    if (!reason.empty()) json->Key("reason").String(reason);
     json->EndObject();
-  } else if (state == "failed") {
+  } else if (result == "failed") {
     Fail("repair", 1, path + ": " + reason);
   } else {
-    std::printf("%s: %s, index %u entries\n", path.c_str(), state.c_str(), info.indexCount);
+    std::printf("%s: %s%s: %s (%u index entries)\n", path.c_str(),
+                dryRun && result == "repaired" ? "would be " : "", result.c_str(), reason.c_str(),
+                info.indexCount);
   }
-  return state == "failed" ? 1 : 0;
+  return result == "failed" ? 1 : 0;
 }
 
 int AviExport(const Args& args) {
@@ -178,59 +191,6 @@ int AviExport(const Args& args) {
   if (ExportAVI(*f, output, info, from, to, sound && haveSound, front, !front, &error) != 1)
     return Fail("export", 1, error.empty() ? output + ": export failed" : error);
   return 0;
-}
-
-int RunAviInfo(const Args& args) {
-  bool json = false;
-  Args files;
-  for (const std::string& a : args) {
-    if (a == "--json") json = true;
-    else if (!a.empty() && a[0] == '-') return Fail("info", 2, "unknown option '" + a + "'");
-    else files.push_back(a);
-  }
-  if (files.empty()) return Fail("info", 2, "usage: tqmb20 info FILE... [--json]");
-  JsonWriter j;
-  if (json) j.BeginArray();
-  int rc = 0;
-  for (const std::string& f : files) {
-    if (!IsAviFile(f)) {
-      rc = Fail("info", 1, f + ": not an AVI recording");
-      continue;
-    }
-    if (!AviInfo(f, json ? &j : nullptr)) rc = 1;
-  }
-  if (json) {
-    j.EndArray();
-    std::printf("%s\n", j.str().c_str());
-  }
-  return rc;
-}
-
-int RunAviRepair(const Args& args) {
-  bool json = false, dryRun = false;
-  Args files;
-  for (const std::string& a : args) {
-    if (a == "--json") json = true;
-    else if (a == "--dry-run") dryRun = true;
-    else if (!a.empty() && a[0] == '-') return Fail("repair", 2, "unknown option '" + a + "'");
-    else files.push_back(a);
-  }
-  if (files.empty()) return Fail("repair", 2, "usage: tqmb20 repair FILE... [--dry-run] [--json]");
-  JsonWriter j;
-  if (json) j.BeginArray();
-  int rc = 0;
-  for (const std::string& f : files) {
-    if (!IsAviFile(f)) {
-      rc = Fail("repair", 1, f + ": not an AVI recording");
-      continue;
-    }
-    if (AviRepair(f, dryRun, json ? &j : nullptr) != 0) rc = 1;
-  }
-  if (json) {
-    j.EndArray();
-    std::printf("%s\n", j.str().c_str());
-  }
-  return rc;
 }
 
 }  // namespace tq::cli

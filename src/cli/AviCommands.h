@@ -17,15 +17,11 @@ bool IsAviFile(const std::string& path);
 // False (after a one-line error) when the file is no readable AVI.
 bool AviInfo(const std::string& path, JsonWriter* json);
 
-// Validates one AVI and rebuilds a missing index in place (not with dryRun). 0 ok or
-// repaired, 1 failed.
+// Validates one AVI and rebuilds a missing index in place (with dryRun only judges
+// whether it could). 0 ok or repaired, 1 failed.
 int AviRepair(const std::string& path, bool dryRun, JsonWriter* json);
 
 // tqmb20 export FILE.avi --from SEC --to SEC [--camera front|rear] [--no-sound] -o OUT.avi
 int AviExport(const Args& args);
-
-// Stand-alone forms of the three commands for AVI files.
-int RunAviInfo(const Args& args);
-int RunAviRepair(const Args& args);
 
 }  // namespace tq::cli

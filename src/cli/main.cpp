@@ -18,8 +18,6 @@ const std::vector<Command>& AllCommands() {
       {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
-      {"info", "info FILE... [--json]", RunAviInfo},
-      {"repair", "repair FILE... [--dry-run] [--json]", RunAviRepair},
       {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT", AviExport},
   };
   return commands;

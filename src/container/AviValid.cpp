@@ -242,11 +242,12 @@ int ValidAVI(const std::string& path, AVIINFO* info) {
   return RecoverAVI(*f, info);
 }
 
-int RecoverAVI(MediaFile& f, AVIINFO* info) {
-  const uint64_t indexAt = uint64_t(info->moviOffset) + info->moviSize;
-  if (info->moviOffset == 0 || indexAt > f.Length()) {
+bool PlanRecoverAVI(MediaFile& f, const AVIINFO& info, std::vector<AviIndexEntry>* entries) {
+  entries->clear();
+  const uint64_t indexAt = uint64_t(info.moviOffset) + info.moviSize;
+  if (info.moviOffset == 0 || indexAt > f.Length()) {
     TraceLog("RecoverAVI", __LINE__, "movi incomplete. %s\n", f.path().c_str());
-    return 0;
+    return false;
   }
   // The index takes the place right after movi: a chunk there (other than an empty index
   // of the camera's) is data of its own, not room to overwrite.
@@ -254,12 +255,17 @@ int RecoverAVI(MediaFile& f, AVIINFO* info) {
   if (f.Length() >= indexAt + sizeof next && f.Seek(indexAt) && f.Read(next, sizeof next) &&
       Printable(GetLE32(next)) && GetLE32(next) != RiffCode("idx1")) {
     TraceLog("RecoverAVI", __LINE__, "a chunk follows movi. %s\n", f.path().c_str());
-    return 0;
+    return false;
   }
+  if (!CollectEntries(f, info, entries)) return false;
+  return indexAt + kChunkHeader + entries->size() * kAviIndexEntrySize <= kMaxMediaFileSize;
+}
+
+int RecoverAVI(MediaFile& f, AVIINFO* info) {
   std::vector<AviIndexEntry> entries;
-  if (!CollectEntries(f, *info, &entries)) return 0;
+  if (!PlanRecoverAVI(f, *info, &entries)) return 0;
+  const uint64_t indexAt = uint64_t(info->moviOffset) + info->moviSize;
   const uint32_t bytes = uint32_t(entries.size()) * kAviIndexEntrySize;
-  if (indexAt + kChunkHeader + bytes > kMaxMediaFileSize) return 0;
 
   // Crash safety: the chunk id is written last. Until it is complete the place reads as
   // no chunk at all (zeros), so an interrupted append is repaired again the same way.

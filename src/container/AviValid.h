@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "container/AviInfo.h"
 #include "container/MediaFile.h"
@@ -22,5 +23,9 @@ int ValidAVI(const std::string& path, AVIINFO* info);
 // complete in the file, when the first video chunk carries no start code, or when the
 // index would hold more entries than the 16-bit count allows.
 int RecoverAVI(MediaFile& f, AVIINFO* info);
+
+// What RecoverAVI would write, without writing: the entries of the rebuilt index, or
+// false when it would refuse.
+bool PlanRecoverAVI(MediaFile& f, const AVIINFO& info, std::vector<AviIndexEntry>* entries);
 
 }  // namespace tq

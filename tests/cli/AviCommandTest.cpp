@@ -44,14 +44,19 @@ TEST(AviCommand, repair_rebuilds_a_missing_index_and_refuses_what_it_cannot) {
   const auto cutBefore = ReadAll(cut);
   auto r = Tool("repair --dry-run --json " + Quote(noindex) + " 2>/dev/null");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.output.find("\"result\":\"needs_repair\""), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"result\":\"repaired\""), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"dry_run\":true,\"index_count\":303"), std::string::npos) << r.output;
+  EXPECT_EQ(ReadAll(noindex), ReadAll(Fixture("avi_noindex.avi"))) << "a dry run writes nothing";
   r = Tool("repair --json " + Quote(noindex) + " 2>/dev/null");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.output.find("\"result\":\"repaired\",\"index_count\":303"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"kind\":\"avi\",\"result\":\"repaired\""), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"index_count\":303"), std::string::npos) << r.output;
   EXPECT_EQ(tq::test::Ffprobe(noindex).output, "");
   r = Tool("repair " + Quote(noindex) + " 2>/dev/null");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.output.find(": ok, index 303 entries"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find(": ok: the index is present (303 index entries)"), std::string::npos) << r.output;
+  r = Tool("repair --dry-run " + Quote(cut));
+  EXPECT_EQ(r.exitCode, 1);
   r = Tool("repair " + Quote(cut));
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.output.find("tqmb20 repair: " + cut + ": "), std::string::npos) << r.output;
@@ -75,6 +80,15 @@ TEST(AviCommand, export_writes_the_chosen_camera) {
   }
 }
 
+TEST(AviCommand, info_and_repair_take_mp4_and_avi_together) {
+  const auto r = Tool("info --json " + Quote(Fixture("h264_sound.mp4")) + " " +
+                      Quote(Fixture("avi_front.avi")) + " 2>/dev/null");
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(r.output.rfind("[{", 0), 0u) << r.output;
+  EXPECT_NE(r.output.find("\"kind\":\"avi\""), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("},{"), std::string::npos) << "one array of two objects: " << r.output;
+}
+
 TEST(AviCommand, bad_arguments_and_files) {
   TempDir dir;
   const std::string pair = Quote(Fixture("avi_pair.avi")), out = Quote(dir.file("o.avi"));
@@ -82,7 +96,6 @@ TEST(AviCommand, bad_arguments_and_files) {
   const Row rows[] = {
       {"info", 2, "usage"},
       {"info --bogus " + pair, 2, "unknown option"},
-      {"info " + Quote(Fixture("h264_sound.mp4")), 1, "not an AVI"},
       {"info " + Quote(dir.file("missing.avi")), 1, "missing.avi"},
       {"repair", 2, "usage"},
       {"export " + pair + " --from 0 -o " + out, 2, "usage"},
