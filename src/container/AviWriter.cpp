@@ -11,7 +11,6 @@ namespace tq {
 namespace {
 
 constexpr uint32_t kChunkHeader = 8;
-constexpr uint32_t kListHeader = 12;
 constexpr uint32_t kAvihSize = 56;          // the main header with its four reserved words
 constexpr uint32_t kAvifHasIndex = 0x10;
 constexpr uint32_t kAvifIsInterleaved = 0x100;
@@ -128,9 +127,11 @@ bool AviWriter::Write(int stream, const void* data, uint32_t size, uint32_t flag
   // Room for this chunk, every index entry including its own, and the idx1 header.
   const uint64_t indexBytes =
       options_.index ? kChunkHeader + uint64_t(index_.size() + 1) * kAviIndexEntrySize : 0;
-  if (position_ + kChunkHeader + Padded(size) + indexBytes > kAviMaxFileSize) {
+  const uint64_t limit = std::min(options_.maxFileSize, kAviMaxFileSize);
+  if (position_ + kChunkHeader + Padded(size) + indexBytes > limit) {
     failed_ = true;
-    return Fail(error, path_ + ": the file would exceed the AVI limit of 2 GiB");
+    return Fail(error, path_ + ": the file would exceed the AVI size limit of " +
+                           std::to_string(limit) + " bytes (an AVI file stays below 2 GiB)");
   }
   if (options_.index && index_.size() >= kAviMaxIndexEntries) {
     failed_ = true;

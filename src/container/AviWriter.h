@@ -21,6 +21,7 @@ class AviWriter {
  public:
   struct Options {
     bool index = true;     // false: no idx1 (as a recording cut short before its index)
+    uint64_t maxFileSize = kAviMaxFileSize;  // lower only to test the refusal
   };
 
   static std::unique_ptr<AviWriter> Create(const std::string& path, uint32_t microSecPerFrame,

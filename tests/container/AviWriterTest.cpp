@@ -126,6 +126,27 @@ TEST(AviWriter, refuses_more_chunks_than_the_index_count_holds) {
   EXPECT_FALSE(std::filesystem::exists(path + ".part"));
 }
 
+TEST(AviWriter, refuses_to_grow_beyond_the_size_limit) {
+  TempDir dir;
+  const std::string path = dir.file("big.avi");
+  AviWriter::Options options;
+  options.maxFileSize = 4096;
+  auto w = AviWriter::Create(path, 40000, options, nullptr);
+  ASSERT_TRUE(w);
+  ASSERT_EQ(w->AddStream(TextHeader("GPSR"), nullptr, 0, nullptr), 0);
+  const std::vector<uint8_t> chunk(1000, 7);
+  std::string error;
+  int written = 0;
+  while (w->Write(0, chunk.data(), uint32_t(chunk.size()), 0, &error)) ++written;
+  // Header (~200 bytes) plus three chunks with their index fit in 4096, a fourth does not.
+  EXPECT_EQ(written, 3);
+  EXPECT_NE(error.find("size limit"), std::string::npos) << error;
+  EXPECT_FALSE(w->Finish(nullptr));
+  w.reset();
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+}
+
 TEST(AviWriter, abandoned_file_leaves_nothing) {
   TempDir dir;
   const std::string path = dir.file("gone.avi");
