@@ -4,6 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
+# Paths inside the clone hash the same wherever CI clones it.
+export CCACHE_BASEDIR=$PWD
 
 scripts/build.sh build -DTQ_WERROR=ON
 (cd build && ctest --output-on-failure -j2 --timeout 600)

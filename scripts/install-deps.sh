@@ -13,7 +13,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # reference readers the tests judge our output with
-  ffmpeg dosfstools mtools openssl xvfb xauth pulseaudio poppler-utils
+  ffmpeg dosfstools mtools openssl xvfb xauth pulseaudio poppler-utils libxml2-utils python3
   # the interface starts in Japanese
   fonts-noto-cjk fonts-dejavu-core
 )

@@ -1,7 +1,6 @@
 #include "cli/AviCommands.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <cctype>
 
@@ -16,15 +15,6 @@ bool EndsWithAvi(const std::string& path) {
   std::string ext = path.substr(path.size() - 4);
   for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
   return ext == ".avi";
-}
-
-// A non-negative whole number of seconds.
-bool ParseSeconds(const std::string& text, int* out) {
-  if (text.empty() || text.size() > 6) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  *out = std::atoi(text.c_str());
-  return true;
 }
 
 // A handler of 0 (common for sound) reads as an empty text, not as "????".
@@ -143,53 +133,21 @@ int AviRepair(const std::string& path, bool dryRun, JsonWriter* json) {
   return result == "failed" ? 1 : 0;
 }
 
-int AviExport(const Args& args) {
-  std::string source, output, camera = "front";
-  int from = -1, to = -1;
-  bool sound = true;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* v) {
-      if (i + 1 >= args.size()) return false;
-      *v = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--from" || a == "--to") {
-      int* target = a == "--from" ? &from : &to;
-      if (!value(&v) || !ParseSeconds(v, target))
-        return Fail("export", 2, a + " needs a whole number of seconds");
-    } else if (a == "--camera") {
-      if (!value(&camera) || (camera != "front" && camera != "rear"))
-        return Fail("export", 2, "--camera takes front or rear");
-    } else if (a == "--no-sound") {
-      sound = false;
-    } else if (a == "-o") {
-      if (!value(&output)) return Fail("export", 2, "-o needs a file");
-    } else if (!a.empty() && a[0] == '-') {
-      return Fail("export", 2, "unknown option '" + a + "'");
-    } else if (source.empty()) {
-      source = a;
-    } else {
-      return Fail("export", 2, "only one recording is exported at a time");
-    }
-  }
-  if (source.empty() || output.empty() || from < 0 || to < 0)
-    return Fail("export", 2,
-                "usage: tqmb20 export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT");
-  if (to < from) return Fail("export", 2, "--to is before --from");
-  if (!IsAviFile(source)) return Fail("export", 1, source + ": not an AVI recording");
+int AviExport(const std::string& source, const std::string& output, int fromSec, int toSec,
+              bool rear, bool withSound) {
+  if (toSec < fromSec) return Fail("export", 2, "--to is before --from");
   AVIINFO info{};
   if (ValidAVI(source, &info) != 1) return Fail("export", 1, source + ": not a usable AVI recording");
   std::unique_ptr<MediaFile> f = MediaFile::Open(source, "rb");
   if (!f) return Fail("export", 1, source + ": cannot open");
-  const bool front = camera == "front";
   // A recording without sound exports its pictures; asking for none is not an error.
   bool haveSound = false;
   for (int i = 1; i < info.streamCount; ++i) haveSound |= info.streams[i].fccType == RiffCode("auds");
   std::string error;
-  if (ExportAVI(*f, output, info, from, to, sound && haveSound, front, !front, &error) != 1)
+  if (ExportAVI(*f, output, info, fromSec, toSec, withSound && haveSound, !rear, rear, &error) != 1)
     return Fail("export", 1, error.empty() ? output + ": export failed" : error);
+  std::printf("%s: exported %d-%d s of the %s camera of %s\n", output.c_str(), fromSec, toSec,
+              rear ? "rear" : "front", source.c_str());
   return 0;
 }
 

@@ -1,5 +1,5 @@
-// The AVI side of `tqmb20 info`, `repair` and `export`: each works on one AVI recording,
-// so that the commands can hand a file to it once they know it is an AVI.
+// The AVI side of `tqmb20 info`, `repair` and `export`: each works on one AVI recording;
+// the commands hand a file to it once IsAviFile says it is one.
 #pragma once
 
 #include <string>
@@ -21,7 +21,9 @@ bool AviInfo(const std::string& path, JsonWriter* json);
 // whether it could). 0 ok or repaired, 1 failed.
 int AviRepair(const std::string& path, bool dryRun, JsonWriter* json);
 
-// tqmb20 export FILE.avi --from SEC --to SEC [--camera front|rear] [--no-sound] -o OUT.avi
-int AviExport(const Args& args);
+// Exports seconds fromSec to toSec of the front or rear camera (and the sound, when the
+// recording has one and withSound) of one AVI into `output`.
+int AviExport(const std::string& source, const std::string& output, int fromSec, int toSec,
+              bool rear, bool withSound);
 
 }  // namespace tq::cli

@@ -18,6 +18,9 @@ struct Command {
 // Every subcommand, in the order `tqmb20 --help` lists them.
 const std::vector<Command>& AllCommands();
 
+// Telemetry out: the GPS track and the G-sensor records of a recording.
+int RunGps(const Args& args);
+int RunGsensor(const Args& args);
 int RunCard(const Args& args);
 
 // Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
@@ -26,5 +29,6 @@ int Fail(const char* name, int code, const std::string& message);
 int RunInfo(const Args& args);    // CmdInfo.cpp
 int RunRepair(const Args& args);  // CmdRepair.cpp
 int RunList(const Args& args);  // CmdList.cpp
+int RunExport(const Args& args);  // CmdExport.cpp
 
 }  // namespace tq::cli

@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/AviCommands.h"
 #include "cli/Commands.h"
 
 namespace tq::cli {
@@ -16,9 +15,12 @@ const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"info", "info FILE... [--json]", RunInfo},
       {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
+      {"gps", "gps FILE [--format csv|gpx|kml|geojson]", RunGps},
+      {"gsensor", "gsensor FILE [--format csv]", RunGsensor},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
-      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT", AviExport},
+      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT",
+       RunExport},
   };
   return commands;
 }

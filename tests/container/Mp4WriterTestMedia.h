@@ -69,7 +69,8 @@ inline void Drain(AVCodecContext* c, AVPacket* pkt, std::vector<std::vector<uint
 }
 
 // Encodes `count` frames of a moving gradient; key frame every `gop` frames, no B-frames.
-inline bool EncodeH264(int width, int height, int count, int gop, EncodedVideo* out) {
+inline bool EncodeH264(int width, int height, int count, int gop, EncodedVideo* out,
+                       int shade = 0) {
   const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
   if (!codec) return false;
   std::unique_ptr<AVCodecContext, CodecCtxDeleter> c(avcodec_alloc_context3(codec));
@@ -100,7 +101,7 @@ inline bool EncodeH264(int width, int height, int count, int gop, EncodedVideo* 
     if (av_frame_make_writable(frame.get()) < 0) return false;
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
-        frame->data[0][y * frame->linesize[0] + x] = uint8_t(x * 3 + y + i * 7);
+        frame->data[0][y * frame->linesize[0] + x] = uint8_t(x * 3 + y + i * 7 + shade);
     for (int p = 1; p < 3; ++p)
       for (int y = 0; y < height / 2; ++y)
         for (int x = 0; x < width / 2; ++x)

@@ -1,0 +1,58 @@
+// The MP4 export: a time range of a validated recording cut at a key frame and written
+// as a new camera-shaped file, or the whole recording copied unchanged.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "container/MediaFile.h"
+#include "container/Mp4Box.h"
+
+namespace tq {
+
+// The one growable buffer the samples of an export pass through. A sample larger than
+// kMaxExportSampleBytes is refused rather than allocated.
+struct SampleBuffer {
+  std::vector<uint8_t> bytes;
+};
+constexpr uint32_t kMaxExportSampleBytes = 64u << 20;
+
+// Range boundaries are whole seconds; the recording length limit follows the builders'
+// sample capacities.
+constexpr int kMaxExportLengthSec = 186;
+
+// Called on the exporting thread after each video sample with the milliseconds of the
+// range written so far and the range's length. Returning false cancels the export.
+using ExportProgressFn = std::function<bool(uint32_t doneMs, uint32_t totalMs)>;
+
+// One movie set of the open source into outPath. base 0 creates the output; a non-zero
+// base (the second set's start in the source) appends to it. 1 on success; on failure 0
+// with *error saying why. The source description is not changed.
+int ExportMP4(MediaFile& source, const std::string& outPath, const MP4INFO& info, int fromSec,
+              int toSec, bool withSound, uint32_t base, SampleBuffer& buffer,
+              const ExportProgressFn& progress, std::string* error);
+
+// The recording's length in whole seconds from the first set's mvhd, 0 when it cannot be
+// exported (unknown length, or kMaxExportLengthSec and more).
+int RecordingLengthSec(const MVHDBOX& mvhd);
+
+enum class ExportStatus { Ok, InvalidSource, InvalidRange, Failed };
+
+struct ExportOutcome {
+  ExportStatus status = ExportStatus::Failed;
+  std::string message;  // one line for the user when status is not Ok
+  bool copied = false;  // the whole recording was copied unchanged
+  int lengthSec = 0;
+};
+
+// The export pipeline: validates the source (repairing it in place when the viewer
+// would), checks the range, then copies or cuts both movie sets. The output is written
+// under a temporary name beside outPath and renamed only when complete; on failure
+// nothing is left under either name.
+ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& outPath,
+                              int fromSec, int toSec, bool withSound,
+                              const ExportProgressFn& progress = {});
+
+}  // namespace tq

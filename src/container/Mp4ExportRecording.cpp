@@ -1,0 +1,142 @@
+// The export pipeline around ExportMP4: validation, the range check, the byte copy of a
+// whole recording, both movie sets, and the temporary output renamed on success.
+#include <filesystem>
+#include <system_error>
+
+#include "app/TraceLog.h"
+#include "container/Mp4Export.h"
+#include "container/Mp4Valid.h"
+
+namespace tq {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kTempSuffix = ".part";
+
+// Both movie sets, released in every outcome.
+struct MovieSets {
+  MP4INFO set[2];
+  ~MovieSets() {
+    FreeMP4INFO(set[0]);
+    FreeMP4INFO(set[1]);
+  }
+};
+
+ExportOutcome Outcome(ExportStatus status, const std::string& message) {
+  ExportOutcome o;
+  o.status = status;
+  o.message = message;
+  // Bad input is the caller's to report; only a failed export is a trace-worthy event.
+  if (status == ExportStatus::Failed)
+    TraceLog("ExportRecording", __LINE__, "%s\n", message.c_str());
+  return o;
+}
+
+// A name beside the output that no existing file has.
+std::string TempNameFor(const std::string& outPath) {
+  std::string name = outPath + kTempSuffix;
+  std::error_code ec;
+  for (int i = 1; fs::exists(name, ec); ++i) name = outPath + kTempSuffix + std::to_string(i);
+  return name;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::exists(b, ec) && fs::equivalent(a, b, ec);
+}
+
+std::string OpenErrorText(const std::string& path, MediaFile::OpenError e) {
+  switch (e) {
+    case MediaFile::OpenError::NotFound: return path + ": no such file";
+    case MediaFile::OpenError::TooLarge: return path + ": 4 GiB or larger, not supported";
+    default: return path + ": cannot be read";
+  }
+}
+
+}  // namespace
+
+ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& outPath,
+                              int fromSec, int toSec, bool withSound,
+                              const ExportProgressFn& progress) {
+  MediaFile::OpenError openError;
+  if (!MediaFile::Open(sourcePath, "rb", &openError))
+    return Outcome(ExportStatus::InvalidSource, OpenErrorText(sourcePath, openError));
+  if (SameFile(sourcePath, outPath))
+    return Outcome(ExportStatus::Failed, outPath + ": the output would replace the recording");
+
+  MovieSets sets;
+  if (!ValidMP4(sourcePath, sets.set, 1))
+    return Outcome(ExportStatus::InvalidSource, sourcePath + ": not a usable MP4 recording");
+  const int lengthSec = RecordingLengthSec(sets.set[0].moov.mvhd);
+  if (lengthSec == 0)
+    return Outcome(ExportStatus::InvalidSource,
+                   sourcePath + ": length unknown, or " + std::to_string(kMaxExportLengthSec) +
+                       " seconds or longer");
+  if (fromSec < 0 || toSec > lengthSec || toSec <= fromSec) {
+    ExportOutcome o = Outcome(ExportStatus::InvalidRange,
+                              "invalid range " + std::to_string(fromSec) + " to " +
+                                  std::to_string(toSec) + " s: the recording is " +
+                                  std::to_string(lengthSec) + " s long");
+    o.lengthSec = lengthSec;
+    return o;
+  }
+
+  const std::string temp = TempNameFor(outPath);
+  std::string error;
+  bool ok = false;
+  bool copied = false;
+  if (withSound && fromSec == 0 && toSec >= lengthSec) {
+    std::error_code ec;
+    ok = fs::copy_file(sourcePath, temp, fs::copy_options::overwrite_existing, ec);
+    if (!ok) error = "copy to " + outPath + " failed: " + ec.message();
+    else if (progress) progress(uint32_t(toSec) * 1000, uint32_t(toSec) * 1000);
+    copied = true;
+  } else {
+    auto source = MediaFile::Open(sourcePath, "rb", &openError);
+    if (!source) {
+      error = OpenErrorText(sourcePath, openError);
+    } else {
+      SampleBuffer buffer;
+      const bool twoSets = sets.set[1].mdat.found() && sets.set[1].ftyp.offset >= 8;
+      const int setCount = twoSets ? 2 : 1;
+      for (int i = 0; i < setCount; ++i) {
+        // Progress runs over both sets: the first fills the first half.
+        ExportProgressFn setProgress;
+        if (progress) {
+          setProgress = [&progress, i, setCount](uint32_t done, uint32_t total) {
+            return progress(uint32_t((uint64_t(i) * total + done) / uint64_t(setCount)), total);
+          };
+        }
+        const uint32_t base = i == 0 ? 0 : sets.set[1].ftyp.offset - 8;
+        ok = ExportMP4(*source, temp, sets.set[i], fromSec, toSec, withSound, base, buffer,
+                       setProgress, &error) == 1;
+        if (!ok) break;
+      }
+    }
+  }
+
+  std::error_code ec;
+  if (ok) {
+    fs::rename(temp, outPath, ec);
+    if (ec) {
+      ok = false;
+      error = "cannot rename the finished export to " + outPath + ": " + ec.message();
+    }
+  }
+  if (!ok) {
+    fs::remove(temp, ec);
+    // The temporary name is ours; the user knows the file by the name asked for.
+    for (size_t at; (at = error.find(temp)) != std::string::npos;)
+      error.replace(at, temp.size(), outPath);
+    ExportOutcome o = Outcome(ExportStatus::Failed, error);
+    o.lengthSec = lengthSec;
+    return o;
+  }
+  ExportOutcome o = Outcome(ExportStatus::Ok, "");
+  o.copied = copied;
+  o.lengthSec = lengthSec;
+  return o;
+}
+
+}  // namespace tq
