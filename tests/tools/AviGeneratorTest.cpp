@@ -10,6 +10,7 @@
 #include "container/AviValid.h"
 #include "library/CFileList.h"
 #include "library/RecordingName.h"
+#include "telemetry/GpsTrack.h"
 #include "support/FrameTags.h"
 #include "support/TestSupport.h"
 
@@ -97,6 +98,36 @@ TEST(AviGenerator, demo_card_is_a_second_family_card_of_avi_recordings) {
     EXPECT_GT(info.indexCount, 0);
   }
   EXPECT_EQ(recordings, 4);
+}
+
+// The GPS chunks gathered as the playback's indexer gathers them (a flag byte, the count of
+// chunks before the first sentence x 100, then length + 1 and the text of every sentence)
+// give one track sample a second.
+TEST(AviGenerator, gps_chunks_form_a_sentence_batch_the_track_reads) {
+  const std::string path = Fixture("avi_pair.avi");
+  AVIINFO info{};
+  ASSERT_TRUE(ReadAVI(path, &info));
+  const std::vector<uint8_t> bytes = test::ReadAll(path);
+  std::vector<uint8_t> batch = {1, 0, 0, 0, 0};
+  for (const AviIndexEntry& e : info.index) {
+    if (AviChunkStream(e.ckid) != 3) continue;
+    const uint8_t* d = bytes.data() + info.moviOffset + e.dwChunkOffset + 4;
+    const uint32_t length = GetLE32(d + 4);
+    ASSERT_LT(length, 126u);
+    ASSERT_EQ(d[8], '$');
+    batch.push_back(uint8_t(length + 1));
+    batch.insert(batch.end(), d + 8, d + 8 + length);
+  }
+  batch.push_back(0);
+  GpsTrack track;
+  track.startOfDay = 0;
+  ParseSentenceBatch(track, batch.data(), uint32_t(batch.size()));
+  ASSERT_EQ(track.samples.size(), 3u);
+  for (size_t i = 0; i < track.samples.size(); ++i) {
+    EXPECT_EQ(track.samples[i].time, int32_t(i) * 100);
+    EXPECT_NE(track.samples[i].latitude, 0.0);
+    EXPECT_NE(track.samples[i].longitude, 0.0);
+  }
 }
 
 TEST(AviGenerator, refuses_a_recording_without_frames) {
