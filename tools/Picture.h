@@ -18,7 +18,7 @@ struct PictureSpec {
   int64_t startSeconds = 0;  // local clock time of frame 0, seconds since 1970 (UTC rules)
 };
 
-// Fills a YUV 4:2:0 frame of the spec's size with picture `index`. The frame's planes
+// Fills a YUV 4:2:0 frame of the requested size with picture `index`. The frame's planes
 // must be writable and at least width x height.
 void RenderPicture(const PictureSpec& spec, int index, AVFrame* frame);
 

@@ -433,12 +433,12 @@ TEST(Mp4Repair, interrupted_repair_with_a_stale_mdat_size_is_finished_by_the_nex
   // The camera had already written an mdat size up to the last complete record: the
   // top-level walk reaches the new index while it is written, so only the index's own
   // type can keep a half-written one from being read.
-  CameraSpec spec;
-  spec.frames = Interleaved(3, true);
+  CameraSpec file;
+  file.frames = Interleaved(3, true);
   std::vector<Placed> placed;
-  BuildCameraFile(spec, &placed);
-  spec.mdatSize = placed[placed.size() - 2].end - (placed[0].recordStart - 8);
-  CrashLoop(spec, placed.back().end - 5);
+  BuildCameraFile(file, &placed);
+  file.mdatSize = placed[placed.size() - 2].end - (placed[0].recordStart - 8);
+  CrashLoop(file, placed.back().end - 5);
 }
 
 TEST(Mp4Repair, interrupted_reserved_room_repair_is_finished_by_the_next_validation) {
