@@ -22,6 +22,17 @@
 #   20261205_102000_NR.mp4
 #   sound_first.mp4          pictures start 100 ms after the sound: the first record is sound, 2 s
 #   sound_late.mp4           sound starts 250 ms after the first picture, 2 s
+# AVI (second family): front 320x180, H.264 Annex-B (SPS-led key frames every 30 frames),
+# 16 kHz 16-bit mono PCM in 100 ms chunks, "GPSR" and "SENS" text streams, idx1, 3 s from
+# 2026-12-05 10:30:00, unless said otherwise:
+#   avi_front.avi            one video stream
+#   avi_pair.avi             front and rear (256x144) video streams
+#   nor_00000120261205_103000_1F_N.avi   the same, under a camera name
+#   avi_pair_noindex.avi     front and rear, no idx1 (movi complete)
+#   avi_noindex.avi          no idx1 (movi complete)
+#   avi_nostartcode.avi      no idx1; the first picture is length-prefixed, not Annex-B
+#   avi_cut.avi              no idx1, file cut at byte 30000 (inside the movi list)
+#   avi_small.avi            1 s, no text streams (for byte-by-byte truncation)
 set(TQ_FIXTURE_DIR ${PROJECT_BINARY_DIR}/fixtures)
 add_custom_command(OUTPUT ${TQ_FIXTURE_DIR}/.complete
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${TQ_FIXTURE_DIR}

@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "AviSampleSets.h"
 #include "CameraRecording.h"
 #include "SampleSets.h"
 
@@ -20,6 +21,7 @@ using tq::RecordingSpec;
 constexpr char kUsage[] =
     "usage: tqmb20-gen [options] (-o FILE | --out-dir DIR)\n"
     "       tqmb20-gen --demo-card DIR [--seed N]\n"
+    "       tqmb20-gen --demo-card-avi DIR [--seed N]   (second family: setup.cfg, AVI)\n"
     "       tqmb20-gen --fixtures DIR\n"
     "options:\n"
     "  --camera front|rear      camera (front)\n"
@@ -79,7 +81,7 @@ bool ParseStart(const std::string& text, int64_t* seconds) {
 
 struct Cli {
   RecordingSpec spec;
-  std::string output, outDir, demoCard, fixtures;
+  std::string output, outDir, demoCard, demoCardAvi, fixtures;
   bool sizeGiven = false, telemetrySeedGiven = false, joltGiven = false, quiet = false;
   uint32_t seed = 1;
 };
@@ -110,6 +112,9 @@ int Parse(int argc, char** argv, Cli* cli) {
     } else if (a == "--demo-card") {
       if (!value(&v)) return Usage("--demo-card needs a folder");
       cli->demoCard = v;
+    } else if (a == "--demo-card-avi") {
+      if (!value(&v)) return Usage("--demo-card-avi needs a folder");
+      cli->demoCardAvi = v;
     } else if (a == "--fixtures") {
       if (!value(&v)) return Usage("--fixtures needs a folder");
       cli->fixtures = v;
@@ -215,9 +220,9 @@ int Parse(int argc, char** argv, Cli* cli) {
       return Usage("unknown option " + a);
     }
   }
-  const int modes = !cli->demoCard.empty() + !cli->fixtures.empty() +
+  const int modes = !cli->demoCard.empty() + !cli->demoCardAvi.empty() + !cli->fixtures.empty() +
                     (!cli->output.empty() || !cli->outDir.empty());
-  if (modes != 1) return Usage("give one of -o/--out-dir, --demo-card or --fixtures");
+  if (modes != 1) return Usage("give one of -o/--out-dir, --demo-card, --demo-card-avi or --fixtures");
   if (!cli->output.empty() && !cli->outDir.empty()) return Usage("give -o or --out-dir, not both");
   s.seed = cli->seed;
   if (!cli->telemetrySeedGiven) s.telemetrySeed = cli->seed;
@@ -238,6 +243,13 @@ int main(int argc, char** argv) {
   std::string error;
   if (!cli.demoCard.empty()) {
     if (!tq::MakeDemoCard(cli.demoCard, cli.seed, !cli.quiet, &error)) {
+      std::fprintf(stderr, "tqmb20-gen: %s\n", error.c_str());
+      return 1;
+    }
+    return 0;
+  }
+  if (!cli.demoCardAvi.empty()) {
+    if (!tq::MakeDemoCardAvi(cli.demoCardAvi, cli.seed, !cli.quiet, &error)) {
       std::fprintf(stderr, "tqmb20-gen: %s\n", error.c_str());
       return 1;
     }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "AviSampleSets.h"
 #include "CameraRecording.h"
 
 namespace tq {
@@ -221,7 +222,7 @@ bool MakeFixtures(const std::string& dir, bool verbose, std::string* error) {
     f.adjust(s);
     if (!Make(s, d / f.name, verbose, error)) return false;
   }
-  return true;
+  return MakeAviFixtures(dir, verbose, error);
 }
 
 }  // namespace tq

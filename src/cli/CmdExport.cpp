@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/AviCommands.h"
 #include "cli/Commands.h"
 #include "container/Mp4Export.h"
 
@@ -74,6 +75,8 @@ int RunExport(const Args& args) {
                          "[--camera front|rear] -o OUT\n");
     return 2;
   }
+  if (IsAviFile(a.file))
+    return AviExport(a.file, a.out, a.fromSec, a.toSec, a.camera == "rear", a.withSound);
   // An MP4 recording holds one camera; the camera choice belongs to two-stream AVI files.
   if (!a.camera.empty())
     return Fail(kName, 2, a.file + ": --camera applies to two-camera AVI recordings only");

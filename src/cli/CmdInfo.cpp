@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/AviCommands.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/Mp4Json.h"
@@ -153,6 +154,10 @@ int RunInfo(const Args& args) {
                         : error == MediaFile::OpenError::TooLarge ? "4 GiB or larger, refused"
                                                                   : "cannot be read";
       exitCode = Fail("info", 1, path + ": " + why);
+      continue;
+    }
+    if (IsAviFile(path)) {
+      if (!AviInfo(path, json ? &j : nullptr)) exitCode = 1;
       continue;
     }
     auto fi = std::make_unique<FileInfo>();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/AviCommands.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "container/Mp4Valid.h"
@@ -59,6 +60,10 @@ int RunRepair(const Args& args) {
   JsonWriter j;
   j.BeginArray();
   for (const std::string& path : paths) {
+    if (IsAviFile(path)) {
+      if (AviRepair(path, options.dryRun, json ? &j : nullptr) != 0) exitCode = 1;
+      continue;
+    }
     auto info = std::make_unique<MP4INFO>();
     ValidateReport r = ValidateMP4(path, info.get(), 0, options);
     FreeMP4INFO(*info);
