@@ -15,7 +15,9 @@ constexpr uint32_t kChunkHeaderBytes = 8;  // id and size before the chunk data
 constexpr uint32_t kGpsPrefixBytes = 8;    // a skipped word, then the text length
 constexpr uint32_t kSensorValues = 3;
 constexpr float kSensorUnit = 128.0f;      // records count 1/128 g
-constexpr uint32_t kMaxSentence = 254;     // the entry length byte holds text length + 1
+// The entry length byte (text length + 1) is read as a signed byte: a longer sentence
+// would end the batch for every sentence after it. NMEA sentences are at most 82 bytes.
+constexpr uint32_t kMaxSentence = 126;
 constexpr uint8_t kBatchPresent = 1;
 
 void PutBE32(uint8_t* p, uint32_t v) {
