@@ -1,5 +1,6 @@
 // Playing an AVI recording of the second camera family: both cameras from one file, the
 // sound indexed, the GPS and G-sensor chunks gathered into the telemetry buffers.
+#include <filesystem>
 #include <memory>
 
 #include "AviRecording.h"
@@ -153,6 +154,26 @@ TEST_F(AviPlayTest, gathered_gps_text_parses_and_sensor_records_are_counted) {
   EXPECT_EQ(be32(59), 59u * 16u);
   EXPECT_EQ(be32(60), 1000u);
   session->StopPlay();
+}
+
+TEST_F(AviPlayTest, index_entries_beyond_the_file_are_skipped_not_read) {
+  AVIINFO info{};
+  ASSERT_EQ(ValidAVI(Avis().single, &info), 1);
+  // The last front picture's entry points past the end of the file (just past, and far).
+  int last = -1;
+  for (int i = 0; i < int(info.index.size()); ++i)
+    if (IsAviVideoChunk(info.index[size_t(i)].ckid)) last = i;
+  ASSERT_GE(last, 0);
+  const uint64_t length = std::filesystem::file_size(Avis().single);
+  info.index[size_t(last)].dwChunkOffset = uint32_t(length - info.moviOffset);
+  AviIndexEntry far = info.index[size_t(last)];
+  far.dwChunkOffset = 0xFFFFFFF0u;
+  info.index.insert(info.index.begin() + last, far);
+  session->StartPlay(Avis().single, &info, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !sink.Values(kPlayStartIndexed).empty(); }));
+  session->Pause(false);
+  ASSERT_TRUE(sink.WaitFor(kPlayEndOrRear, kEndPresented));
+  EXPECT_EQ(Distinct(Tags(front)), Range(0, kFrames - 1));
 }
 
 TEST_F(AviPlayTest, an_avi_without_index_or_video_does_not_start) {
