@@ -2,6 +2,7 @@
 // plays through the real engine with the capture renderer until the end of the recording
 // or N seconds of wall time, and reports the play messages and how the pictures kept time.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "container/AviValid.h"
 #include "container/Mp4Reader.h"
 #include "container/Mp4Valid.h"
 #include "platform/Clock.h"
@@ -224,9 +226,22 @@ int RunPlay(const Args& args) {
 
   // Read-only look at the front: a camera recording plays by its frame records, anything
   // else through the demuxer. (The rear is validated by the session as the viewer does.)
+  // An AVI (both cameras in one file) is read without repairing it: one without an index
+  // is refused rather than changed.
+  std::string ext = std::filesystem::path(o.front).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+  const bool isAvi = ext == ".avi";
+  AVIINFO avi{};
+  if (isAvi && !o.rear.empty()) return Fail(kName, 2, "--rear: an AVI holds its rear camera itself");
+  if (isAvi) {
+    std::string why;
+    if (!ReadAVI(o.front, &avi, &why)) return Fail(kName, 1, o.front + ": not a playable AVI (" + why + ")");
+    if (avi.index.empty()) return Fail(kName, 1, o.front + ": the AVI has no index");
+  }
   MP4INFO info;
   uint64_t length = 0;
-  const bool playable = ScanMP4(o.front, &info, 0, &length) && IsPlayableMP4(info.moov, info.mdat);
+  const bool playable =
+      !isAvi && ScanMP4(o.front, &info, 0, &length) && IsPlayableMP4(info.moov, info.mdat);
 
   const std::filesystem::path scratch =
       std::filesystem::temp_directory_path(ec) / ("tqmb20-play-" + std::to_string(::getpid()));
@@ -246,7 +261,10 @@ int RunPlay(const Args& args) {
     CDispWnd session(&monitor, so, &monitor);
     session.SetSpeed(o.speed);
     startTick = TickCountMs();
-    session.StartPlay(o.front, o.rear, kSourceMp4, playable ? &info : nullptr, o.start);
+    if (isAvi)
+      session.StartPlay(o.front, &avi, o.start);
+    else
+      session.StartPlay(o.front, o.rear, kSourceMp4, playable ? &info : nullptr, o.start);
     FreeMP4INFO(info);
     hasRear = session.rearPresent();
     monitor.SetFps(session.fps, session.rearView().fps);
@@ -256,7 +274,12 @@ int RunPlay(const Args& args) {
       RegisterDrawBackend(DrawKind::Raster, {});
       return Fail(kName, 1, o.front + ": cannot be played");
     }
-    if (o.start > 0 && monitor.WaitStartIndexed(deadline)) {
+    if (isAvi && monitor.WaitStartIndexed(deadline)) {
+      // An AVI starts paused until its index is walked; the controller resumes it on (0, ·).
+      if (o.start > 0) session.Seek(uint32_t(o.start) * 1000);
+      monitor.ResetAnchor();
+      session.Pause(false);
+    } else if (!isAvi && o.start > 0 && monitor.WaitStartIndexed(deadline)) {
       // What the player controller does on (0, 0): seek to the start and resume.
       session.Seek(uint32_t(o.start) * 1000);
       monitor.ResetAnchor();

@@ -183,16 +183,68 @@ bool CDispWnd::OpenDemuxed() {
   return true;
 }
 
+// The rear camera's stream of the same file, read through the rear view's own handle.
+bool CDispWnd::OpenAviRear(const std::string& path, const AVIINFO& info) {
+  const AviBitmapInfo& format = info.videoFormats[aviStreams_.rearFormat];
+  const int fps = AviStreamFps(info.streams[aviStreams_.rear]);
+  const bool ok = format.biWidth > 0 && format.biHeight != 0 && rear_.SetPlay(path, true) &&
+                  rear_.OpenVCodec(AV_CODEC_ID_H264, format.biWidth, std::abs(format.biHeight),
+                                   nullptr, 0) &&
+                  rearTable_.Allocate(kVideoTableEntries);
+  if (!ok) {
+    rear_.StopView(false);
+    return false;
+  }
+  rear_.fps = fps;
+  rear_.table = &rearTable_;
+  rearDelay_ = rear_.delay;
+  if (rear_.fps < this->fps) rear_.repeatCount = this->fps / rear_.fps - 1;
+  if (this->fps < rear_.fps) repeatCount = rear_.fps / this->fps - 1;
+  ratesDiffer_ = rear_.fps != this->fps;
+  reposition_ = ratesDiffer_.load();
+  return true;
+}
+
+bool CDispWnd::OpenAvi(const std::string& path, AVIINFO* info) {
+  aviStreams_ = FindAviStreams(*info);
+  if (aviStreams_.front < 0 || info->index.empty() || info->moviOffset == 0) {
+    TraceLog("CDrawWnd::SetPlay", __LINE__, "%s has no playable video stream or no index\n",
+             path.c_str());
+    return false;
+  }
+  const AviBitmapInfo& format = info->videoFormats[aviStreams_.frontFormat];
+  if (format.biWidth <= 0 || format.biHeight == 0) {
+    TraceLog("CDrawWnd::SetPlay", __LINE__, "%s has no picture size\n", path.c_str());
+    return false;
+  }
+  if (!SetPlay(path, true)) return false;
+  fps = AviStreamFps(info->streams[aviStreams_.front]);
+  if (!AllocateTables() ||
+      !OpenVCodec(AV_CODEC_ID_H264, format.biWidth, std::abs(format.biHeight), nullptr, 0)) {
+    StopView(false);
+    return false;
+  }
+  rearPresent_ = aviStreams_.rear >= 0 && OpenAviRear(path, *info) ? 1 : 0;
+  if (!rearPresent_) {
+    rearDelay_ = -1;
+    aviStreams_.rear = -1;  // its chunks are passed over
+  }
+  aviIndex_ = std::move(info->index);
+  info->index.clear();
+  info->indexCount = 0;
+  aviMovi_ = info->moviOffset;
+  dataStart = info->moviOffset;
+  playMode_ = kPlayDirect;
+  return true;
+}
+
 void CDispWnd::StartPlay(const std::string& front, const std::string& rear, int kind,
                          const MP4INFO* info, int startSecond) {
   if (playMode_ != kPlayNone || running_) StopPlay();
   frontPath_ = front;
   rearPath_ = rear;
   kind_ = kind;
-  runStop_.Reset();
-  playStop_.Reset();
-  pauseAck_.Reset();
-  if (kind != kSourceMp4) {
+  if (kind != kSourceMp4) {  // an AVI needs its own description
     TraceLog("CDrawWnd::SetPlay", __LINE__, "%s file open failed\n", front.c_str());
     return;
   }
@@ -204,14 +256,34 @@ void CDispWnd::StartPlay(const std::string& front, const std::string& rear, int 
     if (!rear.empty()) Post(kPlayEndOrRear, kRearUnplayable);
     if (!OpenDemuxed()) return;
   }
+  StartThreads(startSecond, startSecond > 0);
+}
+
+void CDispWnd::StartPlay(const std::string& path, AVIINFO* info, int startSecond) {
+  if (playMode_ != kPlayNone || running_) StopPlay();
+  frontPath_ = path;
+  rearPath_ = path;
+  kind_ = kSourceAvi;
+  if (!info || !OpenAvi(path, info)) {
+    aviIndex_.clear();
+    return;
+  }
+  // The owner resumes on (0, ·), once the whole index is walked.
+  StartThreads(startSecond, true);
+}
+
+void CDispWnd::StartThreads(int startSecond, bool startPaused) {
+  runStop_.Reset();
+  playStop_.Reset();
+  pauseAck_.Reset();
   running_ = 1;
   startSecond_ = std::max(0, startSecond);
-  paused_ = startSecond > 0 ? 1 : 0;
+  paused_ = startPaused ? 1 : 0;
   try {
     runThread_ = std::thread(&CDispWnd::RunThread, this);
   } catch (const std::system_error&) {
     TraceLog("CDispWnd::StartPlay", __LINE__, "StartPlay Create run_thread failed %s\n",
-             front.c_str());
+             frontPath_.c_str());
     running_ = 0;
     playMode_ = kPlayNone;
     return;
@@ -220,7 +292,7 @@ void CDispWnd::StartPlay(const std::string& front, const std::string& rear, int 
     playThread_ = std::thread(&CDispWnd::PlayThread, this);
   } catch (const std::system_error&) {
     TraceLog("CDispWnd::StartPlay", __LINE__, "StartPlay Create play_thread failed %s\n",
-             front.c_str());
+             frontPath_.c_str());
     playMode_ = kPlayNone;
   }
 }
@@ -299,6 +371,8 @@ void CDispWnd::StopPlay() {
   rearPresent_ = 0;
   rearDelay_ = -1;
   repeatCount = 0;
+  aviIndex_.clear();
+  aviIndex_.shrink_to_fit();
   if (scratch_) {
     scratch_.reset();
     std::error_code ec;

@@ -14,9 +14,12 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "container/AviInfo.h"
 #include "container/Mp4Box.h"
 #include "platform/Event.h"
+#include "playback/AviSource.h"
 #include "playback/CDrawWnd.h"
 #include "playback/FfmpegPtr.h"
 #include "playback/PlayMessages.h"
@@ -38,6 +41,7 @@ struct SessionOptions {
   std::string settingsFolder;  // holds the scratch files
   DrawWindow frontWindow = nullptr;
   DrawWindow rearWindow = nullptr;
+  AviTelemetry telemetry;  // filled while an AVI recording is indexed; not owned
 };
 
 class CDispWnd : public CDrawWnd {
@@ -53,6 +57,10 @@ class CDispWnd : public CDrawWnd {
   // the file through the FFmpeg demuxer. Failures are logged and leave play mode 0.
   void StartPlay(const std::string& front, const std::string& rear, int kind,
                  const MP4INFO* info, int startSecond);
+  // AVI of the second family (both cameras in one file): `info` is the file's ValidAVI
+  // result; its index is taken over (left empty). Starts paused; (0, sensor bytes)
+  // tells the owner the whole index has been walked and the telemetry gathered.
+  void StartPlay(const std::string& path, AVIINFO* info, int startSecond);
   void StopPlay();
   void Pause(bool on);
   void Step(bool forward);
@@ -79,6 +87,9 @@ class CDispWnd : public CDrawWnd {
   bool OpenDirect(const std::string& front, const std::string& rear, const MP4INFO& info);
   bool OpenRear(const std::string& rear, int frontFps);
   bool OpenDemuxed();
+  bool OpenAvi(const std::string& path, AVIINFO* info);
+  bool OpenAviRear(const std::string& path, const AVIINFO& info);
+  void StartThreads(int startSecond, bool startPaused);
   bool AllocateTables();
   int AvConnect();
   void Post(int64_t code, int64_t value);
@@ -124,6 +135,9 @@ class CDispWnd : public CDrawWnd {
   std::unique_ptr<MediaFile> scratch_;  // "playfile.dat" in play mode 2
   std::string scratchPath_;
   int32_t rearDelay_ = -1;
+  std::vector<AviIndexEntry> aviIndex_;  // taken over by StartPlay, walked by run_thread
+  uint32_t aviMovi_ = 0;
+  AviStreams aviStreams_;
   bool swapped_ = false;  // UI thread
 
   std::atomic<int> running_{0};

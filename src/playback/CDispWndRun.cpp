@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/TraceLog.h"
+#include "playback/AviSource.h"
 #include "playback/CDispWnd.h"
 #include "playback/DemuxSource.h"
 #include "playback/FrameSource.h"
@@ -90,7 +91,8 @@ bool CDispWnd::Publish(ViewIndexer& v, const FrameEntry& e) {
   v.haveLast = true;
   if (v.front && e.key) {
     Post(kPlayIndexedTo, e.timeMs);
-    if (!v.startPosted && int64_t(e.timeMs / 1000) >= startSecond_) {
+    // An AVI reports its start once the whole index is walked (IndexAvi).
+    if (kind_ == kSourceMp4 && !v.startPosted && int64_t(e.timeMs / 1000) >= startSecond_) {
       v.startPosted = true;
       Post(kPlayStartIndexed, 0);
     }
@@ -142,23 +144,35 @@ void CDispWnd::IndexRecords() {
   f.view = this;
   f.table = &front_;
   f.front = true;
-  if (playMode_ == kPlayDemuxed)
-    f.source = std::make_unique<DemuxSource>(input_.get(), inputVideo_, inputAudio_,
-                                             scratch_.get(), &fileMutex);
-  else
-    f.source = std::make_unique<Mp4RecordSource>(file(), &fileMutex, dataStart, dataLength,
-                                                 videoTrackId);
   ViewIndexer r;
   r.view = &rear_;
   r.table = &rearTable_;
   r.done = !rearPresent_ || playMode_ != kPlayDirect;
-  if (!r.done)
-    r.source = std::make_unique<Mp4RecordSource>(rear_.file(), &rear_.fileMutex, rear_.dataStart,
-                                                 rear_.dataLength, rear_.videoTrackId);
+  AviSource* avi = nullptr;
+  if (kind_ == kSourceAvi) {
+    auto source = std::make_unique<AviSource>(file(), &fileMutex, std::move(aviIndex_), aviMovi_,
+                                              aviStreams_, fps, rear_.fps, options_.telemetry);
+    aviIndex_.clear();
+    avi = source.get();
+    f.source = std::move(source);  // one walk feeds both views
+  } else if (playMode_ == kPlayDemuxed) {
+    f.source = std::make_unique<DemuxSource>(input_.get(), inputVideo_, inputAudio_,
+                                             scratch_.get(), &fileMutex);
+  } else {
+    f.source = std::make_unique<Mp4RecordSource>(file(), &fileMutex, dataStart, dataLength,
+                                                 videoTrackId);
+    if (!r.done)
+      r.source = std::make_unique<Mp4RecordSource>(rear_.file(), &rear_.fileMutex,
+                                                   rear_.dataStart, rear_.dataLength,
+                                                   rear_.videoTrackId);
+  }
   bool audioFullNoted = false;
-  while (running_ && !(f.done && r.done)) {
+  bool aviEnded = false;
+  while (running_ && (avi ? !aviEnded : !(f.done && r.done))) {
     for (ViewIndexer* v : {&f, &r}) {
-      if (v->done || !running_) continue;
+      // An AVI walk goes on after a full front table: it still feeds the rear and the
+      // telemetry buffers.
+      if (!v->source || !running_ || (v->done && !avi)) continue;
       FrameRecord rec;
       const SourceRead res = v->source->Next(&rec);
       if (res == SourceRead::kError) {
@@ -167,10 +181,16 @@ void CDispWnd::IndexRecords() {
       }
       if (res == SourceRead::kEnd) {
         FinishView(*v);
+        if (avi) {
+          FinishView(r);
+          aviEnded = true;
+          break;
+        }
         continue;
       }
+      ViewIndexer& target = avi && rec.view == 1 ? r : *v;
       if (rec.kind == FrameRecord::kVideo) {
-        if (!IndexVideo(*v, rec)) FinishView(*v);
+        if (!target.done && !IndexVideo(target, rec)) FinishView(target);
       } else if (rec.kind == FrameRecord::kAudio && v->front) {
         std::lock_guard<std::mutex> lock(indexMutex_);
         if (!audio_.Append(FrameEntry{rec.size, rec.timeMs, 1, rec.offset}) && !audioFullNoted) {
@@ -181,6 +201,7 @@ void CDispWnd::IndexRecords() {
       }
     }
   }
+  if (avi && running_ && aviEnded) Post(kPlayStartIndexed, avi->sensorBytes());
 }
 
 }  // namespace tq

@@ -17,6 +17,7 @@ struct FrameRecord {
   uint32_t timeMs = 0;   // from the start of the recording
   uint32_t offset = 0;   // of the sample data in the file the view reads
   uint32_t size = 0;
+  uint8_t view = 0;      // 0 front, 1 rear (one AVI file holds both cameras)
 };
 
 enum class SourceRead { kRecord, kEnd, kError };

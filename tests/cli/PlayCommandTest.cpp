@@ -32,6 +32,25 @@ TEST(PlayCommand, json_reports_every_picture_and_the_end_message) {
   EXPECT_NE(r.output.find("\"ended\":true"), std::string::npos);
 }
 
+TEST(PlayCommand, avi_pair_plays_both_cameras_from_one_file_at_4x) {
+  const auto r = Play(Quote(Fixture("avi_pair.avi")) + " --speed 4 --json");
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("[1,0]"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("\"rear\":null"), std::string::npos) << r.output;
+  const size_t front = r.output.find("\"frames_presented\":90");
+  ASSERT_NE(front, std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("\"frames_presented\":90", front + 1), std::string::npos) << r.output;
+}
+
+TEST(PlayCommand, avi_errors_change_nothing) {
+  // Without an index the file would need repair: refused, not rewritten.
+  const auto cut = Play(Quote(Fixture("avi_noindex.avi")));
+  EXPECT_EQ(cut.exitCode, 1) << cut.output;
+  EXPECT_NE(cut.output.find("no index"), std::string::npos) << cut.output;
+  const auto rear = Play(Quote(Fixture("avi_pair.avi")) + " --rear " + Quote(Fixture("avi_front.avi")));
+  EXPECT_EQ(rear.exitCode, 2) << rear.output;
+}
+
 TEST(PlayCommand, seconds_limit_stops_before_the_end_and_text_lists_messages) {
   const auto r = Play(Quote(Fixture("h264_sound.mp4")) + " --seconds 0.5");
   ASSERT_EQ(r.exitCode, 0) << r.output;
