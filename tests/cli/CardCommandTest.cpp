@@ -6,6 +6,7 @@
 
 #include "app/CardFixtures.h"
 #include "platform/TempDir.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -19,16 +20,8 @@ struct Result {
 // Runs the built tqmb20 with the arguments (quoted for the shell); standard error is
 // kept apart from the output.
 Result RunTool(const std::string& args, const std::string& errFile) {
-  std::string cmd = std::string(TQ_BUILD_DIR) + "/tqmb20 " + args + " 2>'" + errFile + "'";
-  Result r;
-  std::FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int status = ::pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  tq::test::ToolResult t = tq::test::RunTqmb20(args, errFile);
+  return Result{t.exitCode, t.output};
 }
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }

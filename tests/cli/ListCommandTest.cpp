@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../library/CatalogFixtures.h"
+#include "support/TestSupport.h"
 
 namespace tq {
 namespace {
@@ -24,18 +25,8 @@ struct RunResult {
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 RunResult RunTool(const std::string& args, const TempFolder& scratch) {
-  std::string errPath = scratch / "stderr.txt";
-  std::string cmd = Quote(std::string(TQ_BUILD_DIR "/tqmb20")) + " " + args + " 2>" + Quote(errPath);
-  RunResult r;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int status = ::pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.err = ReadFile(errPath);
-  return r;
+  test::ToolResult t = test::RunTqmb20(args, scratch / "stderr.txt");
+  return RunResult{t.exitCode, t.output, t.errorOutput};
 }
 
 class ListCommand : public ::testing::Test {

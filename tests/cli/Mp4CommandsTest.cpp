@@ -7,6 +7,7 @@
 #include <string>
 
 #include "container/Mp4ReadBoxes.h"
+#include "support/TestSupport.h"
 
 namespace tq::readtest {
 namespace {
@@ -17,19 +18,8 @@ struct ToolRun {
 };
 
 ToolRun Tool(const std::string& args, const TempDir& dir) {
-  std::string errPath = dir.File("stderr.txt");
-  std::string cmd = "'" TQ_BUILD_DIR "/tqmb20' " + args + " 2>'" + errPath + "'";
-  ToolRun r;
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  int status = ::pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  Bytes e = ReadFile(errPath);
-  r.err.assign(e.begin(), e.end());
-  return r;
+  test::ToolResult t = test::RunTqmb20(args, dir.File("stderr.txt"));
+  return ToolRun{t.exitCode, t.output, t.errorOutput};
 }
 
 bool Has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }

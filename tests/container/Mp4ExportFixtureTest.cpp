@@ -41,16 +41,7 @@ PacketLists Packets(const std::string& path) {
 }
 
 // The md5 column of framemd5 lines.
-std::vector<std::string> Md5s(const std::string& text) {
-  std::vector<std::string> md5;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    md5.push_back(line.substr(line.rfind(',') + 1));
-  }
-  return md5;
-}
+std::vector<std::string> Md5s(const std::string& text) { return test::FrameMd5Column(text); }
 
 // Decoded pictures and sound packets (not decoded: compared as stored) of a file.
 struct Content {

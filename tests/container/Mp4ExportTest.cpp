@@ -10,6 +10,7 @@
 #include "Mp4ExportTestSource.h"
 #include "container/Mp4Export.h"
 #include "container/Mp4Reader.h"
+#include "support/TestSupport.h"
 
 namespace tq {
 namespace {
@@ -32,16 +33,7 @@ struct Fixture {
   std::vector<std::string> md5, md52;  // decoded pictures of each frame, in order
 };
 
-std::vector<std::string> Md5Column(const std::string& framemd5) {
-  std::vector<std::string> md5;
-  std::istringstream in(framemd5);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    md5.push_back(line.substr(line.rfind(',') + 1));
-  }
-  return md5;
-}
+std::vector<std::string> Md5Column(const std::string& framemd5) { return test::FrameMd5Column(framemd5); }
 
 std::string Shell(const std::string& command) {
   std::string out;

@@ -8,6 +8,7 @@
 #include "Mp4WriterTestMedia.h"
 #include "Mp4WriterTestUtil.h"
 #include "container/Mp4Writer.h"
+#include "support/TestSupport.h"
 
 namespace tq {
 namespace {
@@ -89,16 +90,7 @@ bool WriteMovie(const std::string& path, const Media& m, bool withSound, bool fr
   return ok;
 }
 
-std::vector<std::string> Md5Column(const std::string& framemd5) {
-  std::vector<std::string> md5;
-  std::istringstream in(framemd5);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    md5.push_back(line.substr(line.rfind(',') + 1));
-  }
-  return md5;
-}
+std::vector<std::string> Md5Column(const std::string& framemd5) { return test::FrameMd5Column(framemd5); }
 
 TEST(Mp4WriterFfprobe, written_movies_read_without_complaint_and_decode_to_the_source) {
   const Media& m = SharedMedia();

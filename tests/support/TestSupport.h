@@ -20,10 +20,10 @@ struct CommandResult {
   std::string output;  // standard output and standard error together
 };
 
-// Runs a shell command line; quote paths with Quote().
-inline CommandResult RunCommand(const std::string& command) {
+// Runs a shell command line exactly as given and captures its standard output.
+inline CommandResult CaptureOutput(const std::string& commandLine) {
   CommandResult r;
-  std::FILE* p = ::popen((command + " 2>&1").c_str(), "r");
+  std::FILE* p = ::popen(commandLine.c_str(), "r");
   if (!p) return r;
   std::array<char, 4096> buffer;
   size_t n;
@@ -33,10 +33,46 @@ inline CommandResult RunCommand(const std::string& command) {
   return r;
 }
 
+// Runs a shell command line with standard error joined to the output; quote paths with Quote().
+inline CommandResult RunCommand(const std::string& command) { return CaptureOutput(command + " 2>&1"); }
+
 inline std::string Quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
+}
+
+// The built tqmb20 run with `args` (already quoted for the shell): its exit code, its
+// standard output, and its standard error kept apart in `errorOutput`.
+struct ToolResult {
+  int exitCode = -1;
+  std::string output;
+  std::string errorOutput;
+};
+
+inline ToolResult RunTqmb20(const std::string& args, const std::string& errorFile) {
+  ToolResult r;
+  CommandResult run = CaptureOutput("'" TQ_BUILD_DIR "/tqmb20' " + args + " 2>" + Quote(errorFile));
+  r.exitCode = run.exitCode;
+  r.output = run.output;
+  std::ifstream in(errorFile, std::ios::binary);
+  r.errorOutput.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return r;
+}
+
+// The md5 column of "ffmpeg -f framemd5" lines, one entry per frame in order.
+inline std::vector<std::string> FrameMd5Column(const std::string& framemd5) {
+  std::vector<std::string> md5;
+  size_t start = 0;
+  while (start < framemd5.size()) {
+    size_t end = framemd5.find('\n', start);
+    if (end == std::string::npos) end = framemd5.size();
+    std::string line = framemd5.substr(start, end - start);
+    start = end + 1;
+    if (line.empty() || line[0] == '#') continue;
+    md5.push_back(line.substr(line.rfind(',') + 1));
+  }
+  return md5;
 }
 
 // "ffprobe -v error" prints nothing for a file it reads without complaint.
