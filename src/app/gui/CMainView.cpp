@@ -14,6 +14,7 @@
 #include "app/gui/GuiMessages.h"
 #include "controls/GuiSkin.h"
 #include "library/gui/CFileListDlg.h"
+#include "player/gui/CDispCtrlDlg.h"
 #include "platform/Files.h"
 
 namespace tq {
@@ -33,7 +34,7 @@ CMainView::CMainView(AppState* state, QWidget* parent)
       fileList_(new CFileListDlg(this)),
       gps_(new CPanel(kPanelBack, this)),
       map_(new CPanel(kMapBack, this)),
-      player_(new CPanel(kPlayerBack, this)),
+      player_(new CDispCtrlDlg(state, this, this)),
       timeline_(new CPanel(kPanelBack, this)),
       splitLine_(new QWidget(this)) {
   setMouseTracking(true);
@@ -41,7 +42,6 @@ CMainView::CMainView(AppState* state, QWidget* parent)
   title_->SetTitle("TQ-MB20_Viewer");
   gps_->SetBand(24);
   timeline_->SetBand(24);
-  player_->SetWatermark(true);
   splitLine_->setAutoFillBackground(true);
   QPalette pal = splitLine_->palette();
   pal.setColor(QPalette::Window, kThemeViewLight);
@@ -56,7 +56,7 @@ CMainView::CMainView(AppState* state, QWidget* parent)
 CAboutDlg* CMainView::AboutBox() const { return about_.data(); }
 QWidget* CMainView::GpsPanel() const { return gps_; }
 QWidget* CMainView::MapPanel() const { return map_; }
-QWidget* CMainView::PlayerPanel() const { return player_; }
+CDispCtrlDlg* CMainView::PlayerPanel() const { return player_; }
 QWidget* CMainView::TimelinePanel() const { return timeline_; }
 
 std::vector<QWidget*> CMainView::Panels() const {

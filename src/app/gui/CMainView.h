@@ -9,10 +9,12 @@
 
 #include "app/AppSettings.h"
 #include "app/gui/MainLayout.h"
+#include "player/gui/CDispCtrlDlg.h"
 
 namespace tq {
 
 class CAboutDlg;
+class CDispCtrlDlg;
 class CFileListDlg;
 class CPanel;
 class CTitleBar;
@@ -50,7 +52,7 @@ class CMainView : public QWidget {
   CFileListDlg* FileList() const { return fileList_; }
   QWidget* GpsPanel() const;
   QWidget* MapPanel() const;
-  QWidget* PlayerPanel() const;
+  CDispCtrlDlg* PlayerPanel() const;
   QWidget* TimelinePanel() const;
 
  protected:
@@ -84,7 +86,7 @@ class CMainView : public QWidget {
   CFileListDlg* fileList_;
   CPanel* gps_;
   CPanel* map_;
-  CPanel* player_;
+  CDispCtrlDlg* player_;
   CPanel* timeline_;
   QWidget* splitLine_;  // the outline of a splitter drag
   QPointer<CAboutDlg> about_;
