@@ -51,6 +51,7 @@ CMainView::CMainView(AppState* state, QWidget* parent)
   connect(toolbar_, &CToolBarDlg::cardPicked, this, &CMainView::OnCardMenuPick);
   toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
   fileList_->Reload(state_->browseFolder);
+  SetPlayerKeyHandler([this](int key) { return player_->Key(key); });
 }
 
 CAboutDlg* CMainView::AboutBox() const { return about_.data(); }

@@ -12,6 +12,9 @@ inline constexpr int UM_PLAY_REQUEST = kWmUser + 105;
 inline constexpr int UM_CARD_CHANGED = kWmUser + 107;
 inline constexpr int UM_SHOW_WAIT = kWmUser + 109;
 inline constexpr int UM_TOGGLE_VIEW_MODE = kWmUser + 101;
+// Command notification (wParam: command id, lParam: sender's handle or 0).
+inline constexpr int kWmCommand = 0x0111;
+inline constexpr int kIdOk = 1;
 // System command a second start sends (lParam 0: restore; non-zero: open the cloud viewer).
 inline constexpr int kWmSysCommand = 0x0112;
 inline constexpr int kScRestoreOrCloud = 0xF400;
