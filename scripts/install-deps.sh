@@ -9,11 +9,11 @@ PACKAGES=(
   # decoding, demuxing, scaling, resampling
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   # windows, sound
-  qt6-base-dev qt6-multimedia-dev libgl-dev
+  qt6-base-dev qt6-multimedia-dev libgl-dev libgl1-mesa-dri
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # reference readers the tests judge our output with
-  ffmpeg dosfstools mtools openssl xvfb xauth pulseaudio poppler-utils libxml2-utils python3
+  ffmpeg dosfstools mtools openssl xvfb xauth pulseaudio pulseaudio-utils poppler-utils libxml2-utils python3
   # the interface starts in Japanese
   fonts-noto-cjk fonts-dejavu-core
 )
