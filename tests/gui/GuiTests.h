@@ -9,7 +9,9 @@ QObject* NewLayoutTest();
 QObject* NewCardEventsTest();
 QObject* NewViewerProcessTest();
 QObject* NewFrameCommandsTest();
+QObject* NewFileListTest();
 inline std::vector<QObject*> AllGuiTests() {
-  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewViewerProcessTest()};
+  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
+          NewViewerProcessTest()};
 }
 }  // namespace tq::test
