@@ -10,8 +10,9 @@ QObject* NewCardEventsTest();
 QObject* NewViewerProcessTest();
 QObject* NewFrameCommandsTest();
 QObject* NewFileListTest();
+QObject* NewOpenFileProcessTest();
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
-          NewViewerProcessTest()};
+          NewViewerProcessTest(), NewOpenFileProcessTest()};
 }
 }  // namespace tq::test

@@ -121,6 +121,7 @@ void CFileListDlg::BuildList() {
   list_->verticalHeader()->setDefaultSectionSize(kRowHeight * s);
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   list_->setStyleSheet(QString("QTableWidget { background: #181417; }"
+                               "QHeaderView { background: #360A14; border: none; }"
                                "QScrollBar:vertical { background: #1E171B; width: %1px; margin: 0; }"
                                "QScrollBar::handle:vertical { background: #5E0B1D; min-height: %2px;"
                                " border-radius: %3px; margin: 1px; }"
