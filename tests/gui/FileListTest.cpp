@@ -4,6 +4,7 @@
 // the sample generator once for the class.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -272,6 +273,88 @@ class FileListTest : public QObject {
     QCOMPARE(list.Names()[list.CurrentRow()], QString("20261205_101700_EF"));
     QVERIFY(!list.PlayNext());  // the newest has nothing after it
     QCOMPARE(list.Names()[list.CurrentRow()], QString("20261205_101700_EF"));
+  }
+
+  void Play_at_time_starts_the_covering_recording_or_the_first_after_a_gap() {
+    auto card = MakeCard();
+    CFileListDlg& list = *card->list;
+    struct Case {
+      int32_t time;
+      const char* row;
+      uint32_t wanted;
+    } cases[] = {
+        // The generated recordings last one second: 10:16:01 is still covered by 10:16:00.
+        {101601, "20261205_101600_NF", 101601},
+        // In the gap: the first recording after it.
+        {101630, "20261205_101700_EF", 0},
+        // Exactly at a start: that recording from its start, the front before the rear.
+        {101600, "20261205_101600_NF", 0},
+    };
+    for (const Case& c : cases) {
+      card->frame.requests.clear();
+      ResetRequests();
+      QVERIFY(list.PlayAtTime(20261205, c.time, 0));
+      QCoreApplication::processEvents();
+      QCOMPARE(list.Names()[list.CurrentRow()], QString(c.row));
+      // The open recording is closed first (sent), then the new one requested.
+      auto plays = card->frame.Of(UM_PLAY_REQUEST);
+      QCOMPARE(plays.size(), size_t(2));
+      QCOMPARE(plays[0].lParam, -1LL);
+      QCOMPARE(plays[1].lParam, EntryParam(list.EntryAt(list.CurrentRow())));
+      QCOMPARE(uint32_t(plays[1].wParam) & ~kPairRequestBit, c.wanted);
+      QCOMPARE(SharedPlayRequests().pending, 1);
+    }
+    // The probe stored the durations it read from the files.
+    QCOMPARE(list.EntryAt(list.CurrentRow())->duration, 1);
+    // The row already playing is not started again.
+    QVERIFY(!list.PlayAtTime(20261205, 101601, 0));
+  }
+
+  void Refilling_while_a_recording_plays_asks_the_main_view_to_close_it() {
+    auto card = MakeCard();
+    CFileListDlg& list = *card->list;
+    DoubleClick(list, 0);
+    QCoreApplication::processEvents();
+    card->frame.requests.clear();
+    QTest::mouseClick(list.FilterButton(3), Qt::LeftButton);  // event off
+    auto closes = card->frame.Of(UM_PLAY_REQUEST);
+    QCOMPARE(closes.size(), size_t(1));
+    QCOMPARE(closes[0].lParam, -1LL);
+    QCOMPARE(closes[0].wParam, static_cast<long long>(CDispCtrlDlg::kCloseFull));
+    QCOMPARE(list.CurrentRow(), -1);
+    QVERIFY(!SharedPlayRequests().requestPending);
+    // Nothing plays now: the next refill sends nothing.
+    QTest::mouseClick(list.FilterButton(3), Qt::LeftButton);
+    QCOMPARE(card->frame.Of(UM_PLAY_REQUEST).size(), size_t(1));
+  }
+
+  void Row_menu_offers_copy_and_delete() {
+    auto card = MakeCard();
+    CFileListDlg& list = *card->list;
+    int asked = 0;
+    bool answer = false;
+    list.SetQuestion([&](const QString&) {
+      ++asked;
+      return answer;
+    });
+    const int row = Row(list, "20261205_101600_NR");
+    const QPoint at = RowCentre(list, row);
+    QContextMenuEvent open(QContextMenuEvent::Mouse, at, list.List()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list.List()->viewport(), &open);
+    CVelMenu* menu = list.findChild<CVelMenu*>();
+    QVERIFY(menu && menu->isVisible());
+    QCOMPARE(menu->Count(), 2);
+    QCOMPARE(menu->ItemCommand(0), CFileListDlg::kRowCopy);
+    QCOMPARE(menu->ItemCommand(1), CFileListDlg::kRowDelete);
+    const int rowHeight = menu->height() / 2;
+    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(20, rowHeight + rowHeight / 2));  // "delete", answered no
+    QCOMPARE(asked, 1);
+    QVERIFY(QFile::exists(card->folder + "/20261205_101600_NR.mp4"));
+    answer = true;
+    QApplication::sendEvent(list.List()->viewport(), &open);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(20, rowHeight + rowHeight / 2));
+    QVERIFY(!QFile::exists(card->folder + "/20261205_101600_NR.mp4"));
+    QCOMPARE(Row(list, "20261205_101600_NR"), -1);
   }
 
   void Check_boxes_enable_copy_and_delete() {
