@@ -432,6 +432,34 @@ class FileListTest : public QObject {
              target);
   }
 
+  void A_rescan_asked_for_while_files_are_deleted_waits_for_the_worker() {
+    auto card = MakeCard();
+    CFileListDlg& list = *card->list;
+    list.SetQuestion([](const QString&) { return true; });
+    const QString other = card->dir.path() + "/other";
+    QDir().mkpath(other);
+    QFile(other + "/20261207_120000_MF.mp4").open(QIODevice::WriteOnly);
+    ClickCheck(list, Row(list, "20261205_101500_NR"));
+    ClickCheck(list, Row(list, "20261205_101600_NR"));
+    // A card change arrives while the worker still walks the catalog.
+    std::vector<std::string> foldersDuring;
+    connect(&list, &CFileListDlg::fileCtrlStarted, this, [&](CFileCtrlDlg* dialog) {
+      connect(dialog, &CFileCtrlDlg::reported, dialog, [&](int done, int, const QString&) {
+        if (done == 1) list.Reload(other.toStdString());
+        foldersDuring.push_back(list.Folder());
+        QVERIFY(!list.PlayNext());
+      });
+    });
+    QTest::mouseClick(list.DeleteButton(), Qt::LeftButton);
+    QCOMPARE(foldersDuring, (std::vector<std::string>(2, card->folder.toStdString())));
+    QVERIFY(!QFile::exists(card->folder + "/20261205_101500_NR.mp4"));
+    QVERIFY(!QFile::exists(card->folder + "/20261205_101600_NR.mp4"));
+    // Then the rescan ran.
+    QCOMPARE(list.Folder(), other.toStdString());
+    QCOMPARE(list.Names(), QStringList{"20261207_120000_MF"});
+    QCOMPARE(list.HeaderText(), QString("Total ( 1 )\n"));
+  }
+
   void Delete_of_the_playing_pair_closes_the_player_first_and_removes_every_file() {
     auto card = MakeCard();
     CFileListDlg& list = *card->list;

@@ -143,6 +143,10 @@ void CFileListDlg::BuildList() {
 // --- Filling ---------------------------------------------------------------------------
 
 void CFileListDlg::Reload(const std::string& folder) {
+  if (fileOpRunning_) {
+    deferredReload_ = folder;
+    return;
+  }
   // Entries are about to be freed: the player lets go of its entry first.
   if (playingLetter_) SendClose(CDispCtrlDlg::kCloseFull);
   folder_ = folder;
@@ -158,6 +162,10 @@ void CFileListDlg::SetDayFilter(int32_t day) {
 }
 
 void CFileListDlg::Fill() {
+  if (fileOpRunning_) {
+    deferredFill_ = true;
+    return;
+  }
   if (playingLetter_) SendClose(CDispCtrlDlg::kCloseFull);
   catalog_.ClearIndex();
   filling_ = true;
@@ -231,7 +239,7 @@ void CFileListDlg::SetCurrent(int row) {
 }
 
 void CFileListDlg::DoubleClickRow(int row) {
-  if (row < 0 || row >= RowCount()) return;
+  if (row < 0 || row >= RowCount() || fileOpRunning_) return;
   if (SharedPlayRequests().requestPending) return;  // the earlier request is still on its way
   BeginRequest();
   if (row != marks_.current) {
@@ -258,6 +266,7 @@ void CFileListDlg::PlayRow(int row, int32_t wanted) {
 }
 
 bool CFileListDlg::PlayNext() {
+  if (fileOpRunning_) return false;
   const int next = NextRowToPlay(RowNames(), marks_.current, playingLetter_);
   if (next < 0) return false;
   SetCurrent(next);
@@ -267,6 +276,7 @@ bool CFileListDlg::PlayNext() {
 }
 
 bool CFileListDlg::PlayAtTime(int32_t date, int32_t time, int firstRow) {
+  if (fileOpRunning_) return false;
   // Durations are probed into the catalog's own entries (the rows point at them).
   auto duration = [this](const CatalogEntry& e) { return catalog_.EnsureDuration(const_cast<CatalogEntry&>(e)); };
   const AtTimeChoice choice = FindRowAtTime(ConstRows(), date, time, firstRow, duration);
@@ -336,8 +346,7 @@ void CFileListDlg::CopyTicked() {
     CFileCtrlDlg dialog(CFileCtrlDlg::Mode::Copy, &catalog_, this);
     dialog.SetCopyJobs(std::move(jobs), target);
     connect(&dialog, &CFileCtrlDlg::copiedRow, this, [this](int row) { SetTicked(row, false); });
-    emit fileCtrlStarted(&dialog);
-    dialog.exec();
+    RunFileCtrl(dialog);
   }
   copyButton_->setEnabled(false);
   deleteButton_->setEnabled(false);
@@ -358,8 +367,7 @@ void CFileListDlg::DeleteTicked() {
   {
     CFileCtrlDlg dialog(CFileCtrlDlg::Mode::Delete, &catalog_, this);
     dialog.SetDeleteNames(std::move(plan.names), CurrentFilter());
-    emit fileCtrlStarted(&dialog);
-    dialog.exec();
+    RunFileCtrl(dialog);
     result = dialog.DeleteOutcome();
   }
   UpdateHeader();
@@ -367,6 +375,22 @@ void CFileListDlg::DeleteTicked() {
   if (result.clearCalendar) emit calendarCleared();
   copyButton_->setEnabled(false);
   deleteButton_->setEnabled(false);
+}
+
+void CFileListDlg::RunFileCtrl(CFileCtrlDlg& dialog) {
+  emit fileCtrlStarted(&dialog);
+  fileOpRunning_ = true;
+  dialog.exec();
+  fileOpRunning_ = false;
+  if (deferredReload_) {
+    std::string folder = *deferredReload_;
+    deferredReload_.reset();
+    deferredFill_ = false;
+    Reload(folder);
+  } else if (deferredFill_) {
+    deferredFill_ = false;
+    Fill();
+  }
 }
 
 void CFileListDlg::OnRowCommand(int row, int command) {

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,8 @@ class CFileListDlg : public QWidget {
   void CopyOne(int row);
   void DeleteOne(int row);
   void OpenFolder();
+  // Runs the progress dialog with the catalog handed to its worker.
+  void RunFileCtrl(CFileCtrlDlg& dialog);
   void ShowRowMenu(const QPoint& pos);
   void ShowTip(int row);
   QString PickFolder(const std::string& start);
@@ -146,6 +149,11 @@ class CFileListDlg : public QWidget {
   RowMarks marks_;
   char playingLetter_ = 0;  // 'F', 'R', 'N'; 0 until a recording is requested from the list
   bool filling_ = false;    // rows are being added (check notifications are not the user's)
+  // A copy or delete worker owns the catalog: nothing else may read or change it until the
+  // progress dialog closes. A rescan or refill asked for meanwhile runs afterwards.
+  bool fileOpRunning_ = false;
+  std::optional<std::string> deferredReload_;
+  bool deferredFill_ = false;
 
   std::array<CVelChkBut*, kFilterCount> filterButtons_{};  // children
   CVelImgBut* folderButton_;
