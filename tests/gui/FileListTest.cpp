@@ -185,6 +185,34 @@ class FileListTest : public QObject {
     QCOMPARE(list.RowCount(), 0);
   }
 
+  void A_file_asked_for_by_name_is_found_behind_filters_and_after_the_scan() {
+    auto card = MakeCard();
+    CFileListDlg& list = *card->list;
+    QTest::mouseClick(list.FilterButton(1), Qt::LeftButton);  // rear off
+    QVERIFY(!list.PlayFile("20261205_101600_NR"));
+    QFile(card->folder + "/20261205_111100_NR.mp4").open(QIODevice::WriteOnly);  // written since the scan
+    list.ShowAllRows();
+    QVERIFY(list.FilterButton(1)->isChecked());
+    QCOMPARE(list.RowCount(), 6);
+    QVERIFY(list.PlayFile("20261205_111100_NR"));
+    QCoreApplication::processEvents();
+    QCOMPARE(list.CurrentRow(), 0);
+    QCOMPARE(card->frame.Of(UM_PLAY_REQUEST).back().lParam, EntryParam(list.EntryAt(0)));
+  }
+
+  void Folder_band_shortens_a_long_folder_in_the_middle() {
+    auto card = MakeCard();
+    CFileListDlg& list = *card->list;
+    const QString deep = card->dir.path() + "/a-rather-long-folder-name/with/several/levels/and/the/Record";
+    QDir().mkpath(deep);
+    list.Reload(deep.toStdString());
+    const QString shown = list.FolderBandText(list.FolderBand().width());
+    QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+    QVERIFY(shown.startsWith(card->dir.path().left(4)));
+    QVERIFY(shown.endsWith("/Record"));
+    QCOMPARE(list.FolderBandText(4000), deep);
+  }
+
   void Header_band_and_rows_are_painted() {
     auto card = MakeCard();
     CFileListDlg& list = *card->list;

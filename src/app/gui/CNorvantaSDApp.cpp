@@ -126,7 +126,11 @@ void CNorvantaSDApp::OpenRecordingFile(const OpenFileRequest& request) {
     list->Reload(request.folder);
   }
   TraceLog("CNorvantaSDApp", __LINE__, "open %s", request.path.c_str());
-  if (request.recording && list->PlayFile(request.base)) return;
+  if (request.recording) {
+    if (list->PlayFile(request.base)) return;
+    list->ShowAllRows();  // hidden by a filter, or newer than the last scan
+    if (list->PlayFile(request.base)) return;
+  }
   ShowMsgBox(frame_.get(),
              QString::fromStdString(LocalizedText(kTextMessage, "can_not_fileplay")) +
                  QString("\n[ %1 ]").arg(QString::fromStdString(request.base)),

@@ -300,6 +300,12 @@ bool CFileListDlg::PlayFile(const std::string& base) {
   return true;
 }
 
+void CFileListDlg::ShowAllRows() {
+  filters_ = FilterSwitches{};
+  for (CVelChkBut* button : filterButtons_) button->setChecked(true);
+  Reload(folder_);
+}
+
 bool CFileListDlg::HoldsEntry(const CatalogEntry* entry) const {
   return entry && std::find(rows_.begin(), rows_.end(), entry) != rows_.end();
 }
@@ -559,8 +565,11 @@ void CFileListDlg::paintEvent(QPaintEvent*) {
   p.setFont(GuiFont(UiFontKind::Normal));
   p.setPen(kFolderText);
   const QRect text = band.adjusted(4 * GuiScale(), 0, -2 * GuiScale(), 0);
-  p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-             p.fontMetrics().elidedText(QString::fromStdString(folder_), Qt::ElideMiddle, text.width()));
+  p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, FolderBandText(text.width()));
+}
+
+QString CFileListDlg::FolderBandText(int width) const {
+  return QFontMetrics(GuiFont(UiFontKind::Normal)).elidedText(QString::fromStdString(folder_), Qt::ElideMiddle, width);
 }
 
 }  // namespace tq

@@ -63,6 +63,11 @@ class CFileListDlg : public QWidget {
   bool PlayAtTime(int32_t date, int32_t time, int firstRow);
   // The command line's recording: its row as a double click would; false when not listed.
   bool PlayFile(const std::string& base);
+  // Every filter switch on, no day filter, and the folder listed again (a recording asked
+  // for by name may be hidden by a filter or newer than the last scan).
+  void ShowAllRows();
+  // The browse folder as the band shows it: shortened in the middle to `width` pixels.
+  QString FolderBandText(int width) const;
 
   // Commands and row commands (what the buttons and the row menu run).
   void OnCommand(int id);
