@@ -4,7 +4,6 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QPainter>
-#include <QScrollBar>
 #include <algorithm>
 #include <cstdint>
 
