@@ -79,6 +79,7 @@ inline constexpr const char* kTooltipKeys[] = {
     "w_event_beep", "w_event_mode", "w_front_camera", "w_gmt_timezone", "w_nep", "w_normal",
     "w_osd", "w_parking", "w_rear_camera", "w_reboot_warning", "w_saturation",
     "w_storage_allocation", "wifi_band", "capture", "print", "japan",  // player buttons; camera language list
+    "manual", "open_folder", "file",  // file list: manual filter, folder button, progress list
 };
 
 inline constexpr const char* kNeoOsdKeys[] = {

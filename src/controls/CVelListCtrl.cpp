@@ -12,7 +12,8 @@ namespace {
 
 constexpr int kRowColorRole = Qt::UserRole + 1;
 
-// Paints one cell: row background, text, progress text, grid line.
+// Paints one cell: row background, check image and icon (first column), text, progress
+// text, grid line.
 class VelListDelegate : public QStyledItemDelegate {
  public:
   explicit VelListDelegate(CVelListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
@@ -24,16 +25,46 @@ class VelListDelegate : public QStyledItemDelegate {
       back = hot ? kHotRow : kLightText;
     }
     p->fillRect(option.rect, back);
+    QRect area = option.rect.adjusted(4, 0, -4, 0);
+    if (index.flags() & Qt::ItemIsUserCheckable) {
+      const QRect box = CVelListCtrl::CheckRect(option.rect);
+      const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+      if (const QPixmap* image = CheckButtonList().At(checked ? 1 : 0)) p->drawPixmap(box, *image);
+      area.setLeft(box.right() + 1);
+    }
+    const QVariant decoration = index.data(Qt::DecorationRole);
+    if (decoration.canConvert<QPixmap>()) {
+      const QPixmap icon = decoration.value<QPixmap>();
+      const QSize size = icon.deviceIndependentSize().toSize();
+      p->drawPixmap(QRect(QPoint(area.left(), area.center().y() - size.height() / 2), size), icon);
+      area.setLeft(area.left() + size.width() + 4);
+    }
     QString text = index.data(Qt::DisplayRole).toString();
     if (index.column() == list_->ProgressColumn()) text = QString::asprintf("%d %%", index.data(Qt::DisplayRole).toInt());
     p->setFont(GuiFont(UiFontKind::Normal));
     p->setPen(Qt::black);
-    QRect area = option.rect.adjusted(4, 0, -4, 0);
     p->drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                 p->fontMetrics().elidedText(text, Qt::ElideRight, area.width()));
     p->setPen(kDisabledText);
     p->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
     p->drawLine(option.rect.topRight(), option.rect.bottomRight());
+  }
+
+  // A click on the check image flips the row's check; the list reports the change.
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+    if (!(index.flags() & Qt::ItemIsUserCheckable)) return false;
+    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::MouseButtonPress &&
+        event->type() != QEvent::MouseButtonDblClick)
+      return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton || !CVelListCtrl::CheckRect(option.rect).contains(mouse->position().toPoint()))
+      return false;
+    if (event->type() == QEvent::MouseButtonRelease) {
+      const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+      model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    }
+    return true;
   }
 
  private:
@@ -49,6 +80,16 @@ CVelListCtrl::CVelListCtrl(QWidget* parent) : QTableWidget(parent) {
   setSelectionBehavior(QAbstractItemView::SelectRows);
   verticalHeader()->hide();
   setFrameShape(QFrame::NoFrame);
+}
+
+QRect CVelListCtrl::CheckRect(const QRect& cell) {
+  const QSize size = CheckButtonList().cell * GuiScale();
+  return QRect(QPoint(cell.left() + 1, cell.center().y() - size.height() / 2), size);
+}
+
+void CVelListCtrl::ClearHover() {
+  hotRow_ = -1;
+  viewport()->update();
 }
 
 void CVelListCtrl::SetRowColor(int row, const QColor& color) {

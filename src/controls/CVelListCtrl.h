@@ -18,6 +18,10 @@ class CVelListCtrl : public QTableWidget {
   void SetRowColor(int row, const QColor& color);
   QColor RowColor(int row) const;
   int HotRow() const { return hotRow_; }
+  void ClearHover();
+  // Where a checkable row draws its check image inside its first cell (a click there flips
+  // the check).
+  static QRect CheckRect(const QRect& cell);
 
  signals:
   // The row under the mouse, -1 when the mouse left the list; lParam kHoverCode.

@@ -9,7 +9,10 @@ QObject* NewLayoutTest();
 QObject* NewCardEventsTest();
 QObject* NewViewerProcessTest();
 QObject* NewFrameCommandsTest();
+QObject* NewFileListTest();
+QObject* NewOpenFileProcessTest();
 inline std::vector<QObject*> AllGuiTests() {
-  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewViewerProcessTest()};
+  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
+          NewViewerProcessTest(), NewOpenFileProcessTest()};
 }
 }  // namespace tq::test

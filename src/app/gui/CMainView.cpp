@@ -12,6 +12,7 @@
 #include "app/gui/CTitleBar.h"
 #include "app/gui/CToolBarDlg.h"
 #include "app/gui/GuiMessages.h"
+#include "app/gui/PlayRequests.h"
 #include "controls/GuiSkin.h"
 #include "library/gui/CFileListDlg.h"
 #include "player/gui/CDispCtrlDlg.h"
@@ -31,7 +32,7 @@ CMainView::CMainView(AppState* state, QWidget* parent)
       values_(InitialLayoutValues(state->uiScale)),
       title_(new CTitleBar(this)),
       toolbar_(new CToolBarDlg(this)),
-      fileList_(new CFileListDlg(this)),
+      fileList_(new CFileListDlg(state, this, this)),
       gps_(new CPanel(kPanelBack, this)),
       map_(new CPanel(kMapBack, this)),
       player_(new CDispCtrlDlg(state, this, this)),
@@ -253,6 +254,59 @@ void CMainView::OnCardChanged(int kind, int lParam) {
   if (a.closeAbout && about_) about_->accept();
 }
 
+void CMainView::ClosePlayer(int how) {
+  player_->CloseRecording(how);
+  toolbar_->SetPlayingTitle(QString());
+  emit playerClosed();  // the timeline drops its marks
+}
+
+void CMainView::OnPlayRequest(long long wParam, long long lParam) {
+  switch (lParam) {
+    case kPlayEnded:
+      if (fileList_->PlayNext()) return;  // that request finishes the count
+      if (player_->IsOpen()) ClosePlayer(CDispCtrlDlg::kCloseStop);
+      else if (player_->IsPlaying()) player_->Pause();
+      break;
+    case kPlayClose:
+      ClosePlayer(int(wParam));
+      break;
+    case kPlayPause:
+      if (player_->IsPlaying()) player_->Pause();
+      break;
+    case kPlayTemperature:
+      if (wParam != kPlayTemperature) toolbar_->SetDiagnosticCaption(QString::asprintf("%d\u00B0C", int(wParam)));
+      return;  // not a request of the file list: the count stays
+    default: {
+      auto* entry = reinterpret_cast<CatalogEntry*>(static_cast<intptr_t>(lParam));
+      // A refill or rescan since the request was posted may have freed the entry.
+      if (!fileList_->HoldsEntry(entry)) {
+        TraceLog("CMainView::OnPlayRequest", __LINE__, "request for a recording no longer listed\n");
+        break;
+      }
+      if (wParam == kRestart) {
+        player_->Restart();
+        break;
+      }
+      toolbar_->SetPlayingTitle(QString::fromStdString(entry->name));
+      TraceLog("CMainView::OnPlayRequest", __LINE__, "play %s\n", entry->name.c_str());
+      if (!player_->OpenRecording(fileList_->Folder(), entry, uint32_t(wParam)) && fileList_->PlayNext()) return;
+      break;
+    }
+  }
+  FinishPlayRequest();
+}
+
+void CMainView::FinishPlayRequest() {
+  PlayRequests& requests = SharedPlayRequests();
+  requests.requestPending = false;
+  std::lock_guard<std::mutex> lock(state_->catalogLock);
+  if (--requests.pending <= 0) {
+    // Closed on its own event loop turn: the wait message may be the loop we run in.
+    if (requests.waitWindow) QMetaObject::invokeMethod(requests.waitWindow, "accept", Qt::QueuedConnection);
+    requests.pending = 0;
+  }
+}
+
 void CMainView::ShowAbout() {
   if (about_) {
     about_->raise();
@@ -267,6 +321,11 @@ bool CMainView::event(QEvent* event) {
   if (event->type() == MsgEvent::TypeOf(UM_TOGGLE_VIEW_MODE)) {
     auto* m = static_cast<MsgEvent*>(event);
     ToggleViewMode(int(m->wParam), m->lParam != 0);
+    return true;
+  }
+  if (event->type() == MsgEvent::TypeOf(UM_PLAY_REQUEST)) {
+    auto* m = static_cast<MsgEvent*>(event);
+    OnPlayRequest(m->wParam, m->lParam);
     return true;
   }
   if (event->type() == MsgEvent::TypeOf(UM_CARD_CHANGED)) {

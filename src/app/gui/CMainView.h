@@ -26,6 +26,12 @@ class CMainView : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kAboutCommand = 1201;
+  // lParam of UM_PLAY_REQUEST other than an entry; wParam kRestart plays the entry again.
+  static constexpr long long kPlayEnded = 0;
+  static constexpr long long kPlayClose = -1;
+  static constexpr long long kPlayPause = -2;
+  static constexpr long long kPlayTemperature = -99;
+  static constexpr long long kRestart = -1;
   // `state` outlives the view.
   CMainView(AppState* state, QWidget* parent = nullptr);
 
@@ -41,6 +47,8 @@ class CMainView : public QWidget {
   void OnCardMenuPick(int index);
   void ShowAbout();
   CAboutDlg* AboutBox() const;
+  // UM_PLAY_REQUEST from the file list and the player panel.
+  void OnPlayRequest(long long wParam, long long lParam);
 
   // Keys the application filter hands on (Space, Left, Right): the player answers once it
   // exists; true when it took the key.
@@ -55,6 +63,10 @@ class CMainView : public QWidget {
   CDispCtrlDlg* PlayerPanel() const;
   QWidget* TimelinePanel() const;
 
+ signals:
+  // The player was closed on a request (the timeline resets its marks).
+  void playerClosed();
+
  protected:
   bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -67,6 +79,9 @@ class CMainView : public QWidget {
   enum class Drag { None, Border, LeftWidth, LeftSplit };
   void DoLayout();
   void OnCardChanged(int kind, int lParam);
+  void ClosePlayer(int how);
+  // The request is done: the pending count falls and the wait message closes at zero.
+  void FinishPlayRequest();
   Qt::Edges BorderEdges(const QPoint& pos) const;
   void ApplyBorderDrag(const QPoint& globalPos);
   std::vector<QWidget*> Panels() const;

@@ -1,6 +1,7 @@
 #include "app/gui/CNorvantaSDApp.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QThread>
@@ -8,12 +9,15 @@
 #include <QTimer>
 
 #include "app/AppVersion.h"
+#include "app/LocalizedText.h"
 #include "app/TraceLog.h"
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CMainView.h"
 #include "app/gui/CToolBarDlg.h"
 #include "app/gui/GuiMessages.h"
+#include "controls/CMsgBox.h"
 #include "controls/GuiSkin.h"
+#include "library/gui/CFileListDlg.h"
 #include "platform/Folders.h"
 #include "platform/qt/QtSingleInstance.h"
 
@@ -44,6 +48,11 @@ AppOptions ParseAppOptions(const QStringList& args) {
         o.ok = false;
         o.error = "--after needs a number of milliseconds, not \"" + ms + "\"";
       }
+    } else if (!a.startsWith("-") && o.openFile.empty()) {
+      o.openFile = a.toStdString();
+    } else if (!a.startsWith("-")) {
+      o.ok = false;
+      o.error = "only one recording can be opened, not also \"" + a.toStdString() + "\"";
     } else {
       o.ok = false;
       o.error = "unknown option " + a.toStdString();
@@ -58,9 +67,19 @@ CNorvantaSDApp::~CNorvantaSDApp() = default;
 
 bool CNorvantaSDApp::InitInstance(const AppOptions& options, int* exitCode) {
   *exitCode = 0;
-  // 1. One instance per user: a running viewer is asked to show itself.
+  OpenFileRequest open;
+  if (!options.openFile.empty()) {
+    open = DecideOpenFile(options.openFile, QDir::currentPath().toStdString());
+    if (!open.ok) {
+      fprintf(stderr, "TQ-MB20_Viewer: %s: %s\n", options.openFile.c_str(), open.error.c_str());
+      *exitCode = 1;
+      return false;
+    }
+  }
+  // 1. One instance per user: a running viewer is asked to show itself (and to open the
+  // recording given to this one).
   instance_ = std::make_unique<QtSingleInstance>(qEnvironmentVariable("TQ_MB20_INSTANCE"));
-  if (instance_->AskRunningInstance()) return false;
+  if (instance_->AskRunningInstance(1000, QString::fromStdString(open.path))) return false;
   if (!instance_->Listen()) TraceLog("CNorvantaSDApp", __LINE__, "single-instance socket unavailable");
 
   // 2-7. Version, folders, settings, language, fonts.
@@ -75,6 +94,7 @@ bool CNorvantaSDApp::InitInstance(const AppOptions& options, int* exitCode) {
   env.languageOverride = options.language;
   // 8-10. Trace line, export folder, first card scan and browse folder.
   ResolveStartup(env, &state_);
+  if (open.ok) state_.browseFolder = open.folder;  // for this run; "filepath" stays
   InitGuiSkin(state_.uiScale, state_.fonts);
 
   // 11-12. The frame, one pixel short, then grown and shown.
@@ -83,11 +103,38 @@ bool CNorvantaSDApp::InitInstance(const AppOptions& options, int* exitCode) {
   frame_->show();
   connect(instance_.get(), &QtSingleInstance::restoreRequested, frame_.get(),
           [this] { PostMsg(frame_.get(), kWmSysCommand, kScRestoreOrCloud, 0); });
+  connect(instance_.get(), &QtSingleInstance::openRequested, this, [this](const QString& path) {
+    OpenFileRequest request = DecideOpenFile(path.toStdString(), std::string());
+    if (request.ok) OpenRecordingFile(request);
+    else TraceLog("CNorvantaSDApp", __LINE__, "cannot open %s: %s", path.toUtf8().constData(), request.error.c_str());
+  });
+  // Played once the event loop runs: the wait message is a modal loop of its own.
+  if (open.ok) QTimer::singleShot(0, this, [this, open] { OpenRecordingFile(open); });
   qApp->installEventFilter(this);
   // 13. The interface thread runs above the workers.
   QThread::currentThread()->setPriority(QThread::HighestPriority);
   if (!options.screenshot.empty()) ScheduleScreenshot(options);
   return true;
+}
+
+void CNorvantaSDApp::OpenRecordingFile(const OpenFileRequest& request) {
+  CMainView* view = frame_->View();
+  CFileListDlg* list = view->FileList();
+  if (list->Folder() != request.folder) {
+    state_.browseFolder = request.folder;
+    view->ToolBar()->SetPlayingTitle(QString());
+    list->Reload(request.folder);
+  }
+  TraceLog("CNorvantaSDApp", __LINE__, "open %s", request.path.c_str());
+  if (request.recording) {
+    if (list->PlayFile(request.base)) return;
+    list->ShowAllRows();  // hidden by a filter, or newer than the last scan
+    if (list->PlayFile(request.base)) return;
+  }
+  ShowMsgBox(frame_.get(),
+             QString::fromStdString(LocalizedText(kTextMessage, "can_not_fileplay")) +
+                 QString("\n[ %1 ]").arg(QString::fromStdString(request.base)),
+             kMsgHand);
 }
 
 void CNorvantaSDApp::ScheduleScreenshot(const AppOptions& options) {

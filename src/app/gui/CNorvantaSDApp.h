@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/AppSettings.h"
+#include "app/OpenFileArg.h"
 
 class QApplication;
 
@@ -20,6 +21,7 @@ struct AppOptions {
   std::string language;        // --language NAME
   std::string screenshot;      // --screenshot FILE
   int screenshotAfterMs = 800; // --after MS
+  std::string openFile;        // FILE: a recording to browse to and play
   bool ok = true;
   std::string error;
 };
@@ -34,6 +36,9 @@ class CNorvantaSDApp : public QObject {
   // 0 when another instance was asked to show itself).
   bool InitInstance(const AppOptions& options, int* exitCode);
   CMainFrame* Frame() const { return frame_.get(); }
+  // The recording's folder becomes the browse folder and the recording is played as a
+  // double click on its row would (command line, or a second start's request).
+  void OpenRecordingFile(const OpenFileRequest& request);
   AppState& State() { return state_; }
 
  protected:

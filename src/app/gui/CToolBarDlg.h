@@ -31,6 +31,7 @@ class CToolBarDlg : public QWidget {
   CVelToolBut* CardSelector() const { return selector_; }
   CVelMenu* CardMenu() const { return menu_; }
   QString PlayingTitle() const { return title_; }
+  QString DiagnosticCaption() const { return caption_; }
 
  signals:
   void setupClicked();

@@ -9,11 +9,12 @@ QtSingleInstance::QtSingleInstance(QString name, QObject* parent) : QObject(pare
   if (name_.isEmpty()) name_ = QString("TQ-MB20_Viewer-%1").arg(::getuid());
 }
 
-bool QtSingleInstance::AskRunningInstance(int timeoutMs) {
+bool QtSingleInstance::AskRunningInstance(int timeoutMs, const QString& openPath) {
   QLocalSocket socket;
   socket.connectToServer(name_);
   if (!socket.waitForConnected(timeoutMs)) return false;
-  socket.write(kRestoreRequest);
+  if (openPath.isEmpty()) socket.write(kRestoreRequest);
+  else socket.write(QByteArray(kOpenRequest) + openPath.toUtf8() + "\n");
   socket.waitForBytesWritten(timeoutMs);
   socket.disconnectFromServer();
   return true;
@@ -32,7 +33,13 @@ bool QtSingleInstance::Listen() {
       // The request may already be buffered when the connection is taken.
       auto answer = [this, client] {
         if (!client->canReadLine()) return;
-        if (client->readLine().startsWith("restore")) emit restoreRequested();
+        const QByteArray line = client->readLine();
+        if (line.startsWith("restore")) {
+          emit restoreRequested();
+        } else if (line.startsWith(kOpenRequest)) {
+          emit restoreRequested();
+          emit openRequested(QString::fromUtf8(line.mid(int(sizeof kOpenRequest) - 1).chopped(line.endsWith('\n') ? 1 : 0)));
+        }
         client->disconnectFromServer();
       };
       connect(client, &QLocalSocket::readyRead, this, answer);

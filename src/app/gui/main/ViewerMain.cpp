@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
   qt.setApplicationName("TQ-MB20_Viewer");
   tq::AppOptions options = tq::ParseAppOptions(qt.arguments());
   if (!options.ok) {
-    std::fprintf(stderr, "TQ-MB20_Viewer: %s\nusage: TQ-MB20_Viewer [--language NAME] [--screenshot FILE [--after MS]]\n",
+    std::fprintf(stderr, "TQ-MB20_Viewer: %s\nusage: TQ-MB20_Viewer [--language NAME] [--screenshot FILE [--after MS]] [RECORDING]\n",
                  options.error.c_str());
     return 2;
   }
