@@ -9,7 +9,10 @@ QObject* NewLayoutTest();
 QObject* NewCardEventsTest();
 QObject* NewViewerProcessTest();
 QObject* NewFrameCommandsTest();
+QObject* NewTimeBarTest();
+QObject* NewPlayerPanelTest();
 inline std::vector<QObject*> AllGuiTests() {
-  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewViewerProcessTest()};
+  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewTimeBarTest(), NewPlayerPanelTest(),
+          NewViewerProcessTest()};
 }
 }  // namespace tq::test
