@@ -143,7 +143,7 @@ class PlayerPanelTest : public QObject {
              error.c_str());
     SetLanguageFile(TQ_SOURCE_DIR "/resources/lng/english.dat");
     state_.settingsFolder = dir_.filePath("settings/").toStdString();
-    QVERIFY(QDir().mkpath(dir_.filePath("settings")));  // start-up makes it
+    QVERIFY(QDir().mkpath(dir_.filePath("settings")));  // start-up makes it; stepping back needs its cache
   }
 
   void init() {
