@@ -323,6 +323,35 @@ class PlayerPanelTest : public QObject {
     QCOMPARE(seen, (std::vector<int>{0, 1, 2, 3, 4}));
   }
 
+  void start_from_a_wanted_minute_seeks_there_once_started() {
+    // The entry began at 11:59:30; 12:00 is asked for: 30 s into the recording.
+    CatalogEntry e = Entry("20240101_120000_NF", 115930, 36);
+    QVERIFY(panel_->OpenRecording(Folder(), &e, 120000));
+    QCOMPARE(panel_->StartOffset(), 30);
+    QVERIFY(panel_->LoadingFrame() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(panel_->Started(), kWaitMs);
+    QCOMPARE(panel_->StartOffset(), 0);  // done once
+    QCOMPARE(panel_->LoadingFrame(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(panel_->TimeBar()->PositionMs() >= 30000, kWaitMs);
+    QVERIFY(panel_->IsPlaying());
+    QVERIFY(!panel_->SessionWindow()->Session().paused());
+  }
+
+  void missing_rear_partner_disables_swap_and_plays_the_front() {
+    CatalogEntry e = Entry("20261205_101500_NF", 101500, 3);  // no _NR beside it
+    QVERIFY(panel_->OpenRecording(Folder(), &e, CDispCtrlDlg::kWithRear));
+    QVERIFY(panel_->RearPresent());
+    QTRY_VERIFY_WITH_TIMEOUT(!panel_->RearPresent(), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel_->Started(), kWaitMs);
+    QVERIFY(!panel_->Button(CDispCtrlDlg::kIdSwap)->isEnabled());
+    QVERIFY(panel_->IsOpen());
+    QVERIFY(messages_.isEmpty());
+    savePaths_ = {dir_.filePath("front_only.jpg"), dir_.filePath("no_rear.jpg")};
+    QVERIFY(PauseAt(1000));
+    panel_->RunCommand(CDispCtrlDlg::kIdCapture);
+    QCOMPARE(saveAsks_, 1);
+  }
+
   void unplayable_file_tells_the_user_with_its_name() {
     CatalogEntry e = Entry("20261205_103000_NF", 103000, 3);
     SharedPlayRequests().pending = 1;
