@@ -423,6 +423,9 @@ void CDispCtrlDlg::OpenFailed() {
   playing_ = false;
   ShowPlayState();
   Close(false);
+  view_->hide();  // a source that failed while playing leaves no stale picture
+  corner_->hide();
+  pictureShown_ = false;
   {
     PlayRequests& requests = SharedPlayRequests();
     std::lock_guard<std::mutex> lock(state_->catalogLock);
