@@ -30,7 +30,7 @@ inline const QColor kTitleGrey{128, 133, 137};       // the toolbar's playing ti
 inline const QColor kCaptionRed{250, 5, 5};          // the toolbar's diagnostic caption
 // Panels of the main view.
 inline const QColor kPanelBack{24, 20, 23};          // file list, GPS panel, timeline
-inline const QColor kPlayerBack{8, 8, 10};           // the video area
+inline const QColor kPlayerBack{0x05, 0x0A, 0x10};   // the player panel (COLORREF 0x100A05)
 inline const QColor kMapBack{36, 40, 44};
 
 // A strip of equal images, already drawn at the interface scale.

@@ -97,6 +97,7 @@ class CDrawWnd {
   // Feeds (delay) entries from the cursor, then decodes until a picture; true on success.
   bool DecodeAtCursor(int32_t* shownEntry);
   void ClearCachedRun();
+  bool GetImage(std::vector<uint8_t>* bgr, int* width, int* height);  // top-down BGR24, play_thread paused
 
   // ---- Stop (UI thread, workers ended) ----
   void StopView(bool wasRunning);

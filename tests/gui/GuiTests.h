@@ -11,8 +11,10 @@ QObject* NewViewerProcessTest();
 QObject* NewFrameCommandsTest();
 QObject* NewFileListTest();
 QObject* NewOpenFileProcessTest();
+QObject* NewTimeBarTest();
+QObject* NewPlayerPanelTest();
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
-          NewViewerProcessTest(), NewOpenFileProcessTest()};
+          NewTimeBarTest(), NewPlayerPanelTest(), NewViewerProcessTest(), NewOpenFileProcessTest()};
 }
 }  // namespace tq::test
