@@ -122,12 +122,30 @@ int CDrawWnd::PrepareRenderer(DrawWindow window, int w, int h, ConversionBuffer*
   conversion_ = conversion;
   if (!disp_.get()) {
     formatCode_ = disp_.Select(window, w, h);
+    if (disp_.get()) disp_.get()->SetZoom(zoomed_ ? &zoomRect_ : nullptr);
   } else {
     formatCode_ = disp_.get()->SetSourceSize(w, h);
   }
   if (formatCode_ != kDrawFailed && !TakesPlanarYuv(formatCode_) && !conversion_->Ensure())
     formatCode_ = kDrawFailed;
   return formatCode_;
+}
+
+void CDrawWnd::SetZoomRect(const ZoomRect* rect) {
+  std::lock_guard<std::mutex> lock(frameMutex);
+  zoomed_ = rect != nullptr;
+  if (rect) zoomRect_ = *rect;
+  if (disp_.get()) disp_.get()->SetZoom(zoomed_ ? &zoomRect_ : nullptr);
+}
+
+void CDrawWnd::SetPictureFlags(int flags) {
+  std::lock_guard<std::mutex> lock(frameMutex);
+  pictureFlags = flags;
+}
+
+void CDrawWnd::RedrawWindow() {
+  std::lock_guard<std::mutex> lock(frameMutex);
+  if (CDraw* draw = disp_.get()) draw->Draw(nullptr, pictureFlags, true);
 }
 
 uint64_t CDrawWnd::AttachCache(StepCache* cache, uint8_t* slotFlags, uint64_t base) {

@@ -9,7 +9,13 @@ QObject* NewLayoutTest();
 QObject* NewCardEventsTest();
 QObject* NewViewerProcessTest();
 QObject* NewFrameCommandsTest();
+QObject* NewScreenDrawTest(bool accelerated);
+QObject* NewSessionViewTest();
+// Offscreen run: every class; the renderers are the raster back end.
 inline std::vector<QObject*> AllGuiTests() {
-  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewViewerProcessTest()};
+  return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewViewerProcessTest(),
+          NewScreenDrawTest(false), NewSessionViewTest()};
 }
+// OpenGL run (--gl, under xvfb-run): the classes that draw on screen, with OpenGL.
+inline std::vector<QObject*> GlGuiTests() { return {NewScreenDrawTest(true), NewSessionViewTest()}; }
 }  // namespace tq::test
