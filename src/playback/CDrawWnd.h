@@ -76,6 +76,9 @@ class CDrawWnd {
   // Presents this window's last picture again, with the current zoom and flags (the
   // window's own renderer, whichever view's picture it shows).
   void RedrawWindow();
+  // The renderer's window found it cannot present after all (its kind has been switched
+  // off): picks again for the same window and size. Returns the new format code.
+  int ReselectRenderer();
   // The view whose window shows this view's pictures: itself, or the other view while
   // front and rear are exchanged. Set on the UI thread while play_thread is paused.
   void ShowIn(CDrawWnd* window) { shownIn_ = window ? window : this; }
@@ -140,6 +143,8 @@ class CDrawWnd {
   bool LoadSlot(int slot);
   int32_t KeyAtOrBefore(int32_t i) const;
   void DrawLocked(const AVFrame* picture, bool withPicture, bool present);
+  int SelectLocked();
+  int CheckConversionLocked();
 
   const int view_;
   CDrawWnd* shownIn_ = this;
@@ -153,6 +158,8 @@ class CDrawWnd {
   std::vector<uint8_t> readBuffer_;  // grown to need + 1024, never shrunk
   CDrawDisp disp_;
   int formatCode_ = kDrawFailed;
+  DrawWindow drawWindow_ = nullptr;     // what PrepareRenderer last chose for, under frameMutex
+  int drawWidth_ = 0, drawHeight_ = 0;
   ZoomRect zoomRect_;     // guarded by frameMutex; the renderer points here while zoomed_
   bool zoomed_ = false;   // guarded by frameMutex
   ConversionBuffer* conversion_ = nullptr;

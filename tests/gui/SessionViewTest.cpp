@@ -268,6 +268,30 @@ class SessionViewTest : public QObject {
     std::thread([&] { view->WaitObserver()->ShowWait(false); }).join();
     QTRY_VERIFY(!view->WaitMsg()->isVisible());
   }
+
+  // An OpenGL canvas that fails after its renderer bound: OpenGL goes off for the process
+  // and the window re-picks the raster back end; pictures keep reaching the screen.
+  void Failed_canvas_falls_back_to_raster() {
+    auto view = MakeView({640, 360});
+    GlCanvas* canvas = view->FrontSurface()->glCanvas();
+    if (!canvas) QSKIP("no OpenGL canvas in this run");
+    QVERIFY(Start(*view, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(view->FrontSurface()->mode() == ViewSurface::Mode::Accelerated, 5000);
+    canvas->MarkFailed();
+    QTRY_VERIFY_WITH_TIMEOUT(view->FrontSurface()->mode() == ViewSurface::Mode::Raster, 3000);
+    QCOMPARE(ProcessDrawCaps().acceleratedUsable.load(), 0);
+    QTRY_VERIFY(!canvas->isVisible());
+    std::set<int> frames;
+    (void)QTest::qWaitFor(
+        [&] {
+          const FrameTagValue t = SurfaceTag(view->FrontSurface(), 320, 180);
+          if (t.valid() && t.camera == 0) frames.insert(t.frame);
+          return frames.size() >= 3;
+        },
+        5000);
+    QVERIFY2(frames.size() >= 3, "the raster back end did not take over");
+    view->Session().StopPlay();
+  }
 };
 
 QObject* NewSessionViewTest() { return new SessionViewTest; }

@@ -89,6 +89,9 @@ CDispWndWidget::CDispWndWidget(const std::string& settingsFolder, QObject* owner
   // The session's creation probed the renderers: canvases only where OpenGL works.
   front_->EnableAccelerated();
   sub_->surface()->EnableAccelerated();
+  // A canvas that fails after its renderer bound: that window re-picks (raster).
+  front_->SetAcceleratedFailureHandler([this] { Reselect(*session_); });
+  sub_->surface()->SetAcceleratedFailureHandler([this] { Reselect(session_->rearView()); });
   ResetZoom();
 }
 
@@ -98,6 +101,11 @@ CDispWndWidget::~CDispWndWidget() { session_.reset(); }
 ViewSurface* CDispWndWidget::RearSurface() const { return sub_->surface(); }
 
 PlaybackObserver* CDispWndWidget::WaitObserver() const { return observer_.get(); }
+
+void CDispWndWidget::Reselect(CDrawWnd& window) {
+  window.ReselectRenderer();
+  if (session_->playMode() != kPlayNone && session_->paused()) window.RedrawWindow();
+}
 
 void CDispWndWidget::SetPip(int position) { sub_->Show(position); }
 

@@ -84,6 +84,7 @@ class CDispWndWidget : public QWidget {
   bool SyncZoomSize();
   void ApplyZoom();
   void RefreshSubView();
+  void Reselect(CDrawWnd& window);
   void ShowWait(bool show);
 
   QObject* owner_;

@@ -63,6 +63,12 @@ GlCanvas::~GlCanvas() {
   }
 }
 
+void GlCanvas::MarkFailed() {
+  if (failed_.exchange(true)) return;
+  ProcessDrawCaps().acceleratedUsable.store(0);
+  surface_->AcceleratedFailed();
+}
+
 void GlCanvas::ReleaseGl() {
   glDeleteTextures(int(textures_.size()), textures_.data());
   textures_ = {};
@@ -74,9 +80,7 @@ void GlCanvas::ReleaseGl() {
 void GlCanvas::initializeGL() {
   initializeOpenGLFunctions();
   if (!BuildYuvProgram(program_)) {
-    // The probe built the same program, so this is rare; later views use raster.
-    failed_.store(true);
-    ProcessDrawCaps().acceleratedUsable.store(0);
+    MarkFailed();  // rare: the probe built the same program
     return;
   }
   glGenTextures(int(textures_.size()), textures_.data());
@@ -128,7 +132,7 @@ void GlCanvas::UploadLocked() {
 void GlCanvas::paintGL() {
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
-  if (!ready_) return;
+  if (!ready_ || failed_.load()) return;
   PictureSlot& s = surface_->slot();
   std::lock_guard<std::mutex> lock(s.mutex);
   surface_->CountPresent();

@@ -27,6 +27,9 @@ class GlCanvas : public QOpenGLWidget, protected QOpenGLFunctions {
   // Set when initializeGL failed; the OpenGL renderer then reports failed draws. Read on
   // any thread.
   bool failed() const { return failed_.load(); }
+  // The canvas cannot draw (its program did not build, or its context is unusable):
+  // OpenGL is switched off for the process and the surface's owner re-picks. GUI thread.
+  void MarkFailed();
 
  protected:
   void initializeGL() override;

@@ -38,6 +38,15 @@ void ViewSurface::EnableAccelerated() {
   gl_.store(canvas);
 }
 
+void ViewSurface::AcceleratedFailed() {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (onFailure_) onFailure_();
+      },
+      Qt::QueuedConnection);
+}
+
 void ViewSurface::Bind(Mode mode) {
   mode_.store(mode);
   RequestPaint();

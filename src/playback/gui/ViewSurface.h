@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -62,6 +63,11 @@ class ViewSurface : public QWidget {
   void RequestPaint();
   PictureSlot& slot() { return slot_; }
 
+  // GUI thread. The OpenGL canvas could not start after its renderer bound: `handler`
+  // (set by the view's owner) picks another renderer for this window, queued.
+  void SetAcceleratedFailureHandler(std::function<void()> handler) { onFailure_ = std::move(handler); }
+  void AcceleratedFailed();
+
   // GUI thread: how many times the slot was presented (tests wait on it).
   uint64_t presents() const { return presents_; }
   void CountPresent() { ++presents_; }
@@ -78,6 +84,7 @@ class ViewSurface : public QWidget {
   std::atomic<Mode> mode_{Mode::None};
   std::atomic<bool> paintPending_{false};
   uint64_t presents_ = 0;  // GUI thread
+  std::function<void()> onFailure_;  // GUI thread
 };
 
 }  // namespace tq
