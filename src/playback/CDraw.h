@@ -41,7 +41,13 @@ struct ZoomRect {
   int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-using DrawWindow = void*;  // opaque window handle of the platform layer
+// Opaque window handle of the platform layer; what it points at is each back end's
+// contract. The capture renderer takes a CaptureWindow*. The on-screen back ends (OpenGL
+// and raster, in playback/gui/) take a ViewSurface*: a widget made on the user-interface
+// thread before any session starts, holding the hand-over slot that their Draw fills and
+// the GUI thread presents. Init binds to that surface and never creates a window, since
+// it runs on run_thread. A null window makes every back end's Init fail.
+using DrawWindow = void*;
 
 class CDraw {
  public:

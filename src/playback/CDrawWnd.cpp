@@ -120,14 +120,47 @@ bool CDrawWnd::OpenVCodecFrom(const AVCodecParameters* parameters) {
 int CDrawWnd::PrepareRenderer(DrawWindow window, int w, int h, ConversionBuffer* conversion) {
   std::lock_guard<std::mutex> lock(frameMutex);
   conversion_ = conversion;
-  if (!disp_.get()) {
-    formatCode_ = disp_.Select(window, w, h);
-  } else {
-    formatCode_ = disp_.get()->SetSourceSize(w, h);
-  }
-  if (formatCode_ != kDrawFailed && !TakesPlanarYuv(formatCode_) && !conversion_->Ensure())
+  drawWindow_ = window;
+  drawWidth_ = w;
+  drawHeight_ = h;
+  if (!disp_.get()) return SelectLocked();
+  formatCode_ = disp_.get()->SetSourceSize(w, h);
+  return CheckConversionLocked();
+}
+
+int CDrawWnd::ReselectRenderer() {
+  std::lock_guard<std::mutex> lock(frameMutex);
+  if (!disp_.get()) return formatCode_;  // nothing chosen yet: the next start picks
+  return SelectLocked();
+}
+
+int CDrawWnd::SelectLocked() {
+  formatCode_ = disp_.Select(drawWindow_, drawWidth_, drawHeight_);
+  if (disp_.get()) disp_.get()->SetZoom(zoomed_ ? &zoomRect_ : nullptr);
+  return CheckConversionLocked();
+}
+
+int CDrawWnd::CheckConversionLocked() {
+  if (formatCode_ != kDrawFailed && !TakesPlanarYuv(formatCode_) && (!conversion_ || !conversion_->Ensure()))
     formatCode_ = kDrawFailed;
   return formatCode_;
+}
+
+void CDrawWnd::SetZoomRect(const ZoomRect* rect) {
+  std::lock_guard<std::mutex> lock(frameMutex);
+  zoomed_ = rect != nullptr;
+  if (rect) zoomRect_ = *rect;
+  if (disp_.get()) disp_.get()->SetZoom(zoomed_ ? &zoomRect_ : nullptr);
+}
+
+void CDrawWnd::SetPictureFlags(int flags) {
+  std::lock_guard<std::mutex> lock(frameMutex);
+  pictureFlags = flags;
+}
+
+void CDrawWnd::RedrawWindow() {
+  std::lock_guard<std::mutex> lock(frameMutex);
+  if (CDraw* draw = disp_.get()) draw->Draw(nullptr, pictureFlags, true);
 }
 
 uint64_t CDrawWnd::AttachCache(StepCache* cache, uint8_t* slotFlags, uint64_t base) {

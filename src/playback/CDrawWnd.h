@@ -68,6 +68,17 @@ class CDrawWnd {
   // Draws the picture slot (or, with withPicture false, presents the last picture).
   void Draw(bool withPicture, bool present = true);
   void PresentAgain() { Draw(false); }
+  // ---- This view as a window (UI thread; frameMutex taken) ----
+  // The zoom source rectangle of this window's renderer (null: the whole picture). The
+  // rectangle is copied: the renderer points at the copy, which frameMutex guards.
+  void SetZoomRect(const ZoomRect* rect);
+  void SetPictureFlags(int flags);
+  // Presents this window's last picture again, with the current zoom and flags (the
+  // window's own renderer, whichever view's picture it shows).
+  void RedrawWindow();
+  // The renderer's window found it cannot present after all (its kind has been switched
+  // off): picks again for the same window and size. Returns the new format code.
+  int ReselectRenderer();
   // The view whose window shows this view's pictures: itself, or the other view while
   // front and rear are exchanged. Set on the UI thread while play_thread is paused.
   void ShowIn(CDrawWnd* window) { shownIn_ = window ? window : this; }
@@ -113,7 +124,7 @@ class CDrawWnd {
   int height = 0;
   int delay = 0;        // decoder delay in frames
   int repeatCount = 0;  // step repeats when this view's rate is the lower one
-  int pictureFlags = 0; // kFlipUpDown | kMirrorLeftRight
+  int pictureFlags = 0; // kFlipUpDown | kMirrorLeftRight; guarded by frameMutex
   // Next entry to decode. Guarded by the session's index mutex while play_thread runs;
   // the UI thread changes it only while play_thread is paused.
   int32_t cursor = 0;
@@ -133,6 +144,8 @@ class CDrawWnd {
   bool LoadSlot(int slot);
   int32_t KeyAtOrBefore(int32_t i) const;
   void DrawLocked(const AVFrame* picture, bool withPicture, bool present);
+  int SelectLocked();
+  int CheckConversionLocked();
 
   const int view_;
   CDrawWnd* shownIn_ = this;
@@ -146,6 +159,10 @@ class CDrawWnd {
   std::vector<uint8_t> readBuffer_;  // grown to need + 1024, never shrunk
   CDrawDisp disp_;
   int formatCode_ = kDrawFailed;
+  DrawWindow drawWindow_ = nullptr;     // what PrepareRenderer last chose for, under frameMutex
+  int drawWidth_ = 0, drawHeight_ = 0;
+  ZoomRect zoomRect_;     // guarded by frameMutex; the renderer points here while zoomed_
+  bool zoomed_ = false;   // guarded by frameMutex
   ConversionBuffer* conversion_ = nullptr;
   SwsContext* sws_ = nullptr;  // guarded by frameMutex
   // Step state.

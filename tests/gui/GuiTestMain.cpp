@@ -1,16 +1,31 @@
-// Runs every window test class in one QApplication (offscreen).
+// Runs every window test class in one QApplication (offscreen). With --gl (under
+// xvfb-run) it runs the on-screen drawing classes with the OpenGL back end instead.
 #include <QApplication>
 #include <QTest>
+#include <cstring>
+#include <vector>
 
 #include "GuiTests.h"
 #include "app/UiFonts.h"
 #include "controls/GuiSkin.h"
+#include "playback/gui/ScreenDraw.h"
 
 int main(int argc, char** argv) {
+  // --gl is ours: QTest would refuse it.
+  bool gl = false;
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--gl") == 0) gl = true;
+    else args.push_back(argv[i]);
+  }
+  argc = int(args.size());
+  args.push_back(nullptr);
+  argv = args.data();
   QApplication app(argc, argv);
   tq::InitGuiSkin(1, tq::UiFontsFor("english", 1));
+  tq::RegisterScreenDraw(gl);
   int failed = 0;
-  for (QObject* test : tq::test::AllGuiTests()) {
+  for (QObject* test : gl ? tq::test::GlGuiTests() : tq::test::AllGuiTests()) {
     failed += QTest::qExec(test, argc, argv);
     delete test;
   }

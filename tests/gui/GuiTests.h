@@ -13,8 +13,14 @@ QObject* NewFileListTest();
 QObject* NewOpenFileProcessTest();
 QObject* NewTimeBarTest();
 QObject* NewPlayerPanelTest();
+QObject* NewScreenDrawTest(bool accelerated);
+QObject* NewSessionViewTest();
+// Offscreen run: every class; the renderers are the raster back end.
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
-          NewTimeBarTest(), NewPlayerPanelTest(), NewViewerProcessTest(), NewOpenFileProcessTest()};
+          NewTimeBarTest(), NewPlayerPanelTest(), NewScreenDrawTest(false), NewSessionViewTest(),
+          NewViewerProcessTest(), NewOpenFileProcessTest()};
 }
+// OpenGL run (--gl, under xvfb-run): the classes that draw on screen, with OpenGL.
+inline std::vector<QObject*> GlGuiTests() { return {NewScreenDrawTest(true), NewSessionViewTest()}; }
 }  // namespace tq::test

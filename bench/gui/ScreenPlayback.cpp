@@ -1,0 +1,124 @@
+// On-screen playback cost: 1X playback of a generated front+rear pair (front 1920x1080,
+// rear 1280x720, H.264 30 fps, 20 s) through the session window, once with the raster
+// back end and once with OpenGL (run under an X server: bench/screen_playback.sh uses
+// xvfb-run). Reported per back end:
+//   cpu_per_s       processor seconds (user + system, all threads) per second of playback
+//   front_fps       front pictures presented on screen per second
+// and, for scale, the same cost of `mpv --vo=null --ao=null` playing the front file alone
+// (skipped with a message when mpv is not installed).
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "container/Mp4Valid.h"
+#include "playback/CDrawDisp.h"
+#include "playback/gui/CDispWndWidget.h"
+#include "playback/gui/ScreenDraw.h"
+#include "playback/gui/ViewSurface.h"
+
+namespace tq {
+namespace {
+
+constexpr int kPlaySeconds = 12;
+const std::string kDir = std::string(TQ_BUILD_DIR) + "/bench-media";
+const std::string kFront = kDir + "/20261205_130000_NF.mp4";
+const std::string kRear = kDir + "/20261205_130000_NR.mp4";
+
+bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+bool EnsureMedia() {
+  static const bool ok = [] {
+    std::filesystem::create_directories(kDir);
+    const std::string gen = std::string(TQ_BUILD_DIR) + "/tqmb20-gen";
+    if (!std::filesystem::exists(kFront) &&
+        !Run(gen + " -q --duration 20 --size 1920x1080 --bitrate 8000 -o '" + kFront + "'"))
+      return false;
+    if (!std::filesystem::exists(kRear) &&
+        !Run(gen + " -q --camera rear --seed 2 --duration 20 --size 1280x720 --bitrate 4000 -o '" + kRear + "'"))
+      return false;
+    return true;
+  }();
+  return ok;
+}
+
+double CpuSeconds(int who) {
+  rusage u{};
+  getrusage(who, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void ScreenPlay(benchmark::State& state, bool accelerated) {
+  if (!EnsureMedia()) return state.SkipWithError("cannot generate the media");
+  RegisterScreenDraw(accelerated);
+  QTemporaryDir settings;
+  QObject owner;
+  CDispWndWidget view(settings.path().toStdString(), &owner);
+  if (accelerated && !ProcessDrawCaps().acceleratedUsable.load())
+    return state.SkipWithError("no OpenGL context (run under an X server)");
+  view.resize(1280, 720);
+  view.SetPip(3);
+  view.show();
+  MP4INFO info;
+  if (!ValidMP4(kFront, &info, 0)) {
+    FreeMP4INFO(info);
+    return state.SkipWithError("front file does not validate");
+  }
+  double cpu = 0, wall = 0;
+  uint64_t presents = 0;
+  for (auto _ : state) {
+    const uint64_t presents0 = view.FrontSurface()->presents();
+    const double cpu0 = CpuSeconds(RUSAGE_SELF);
+    QElapsedTimer timer;
+    timer.start();
+    view.Session().StartPlay(kFront, kRear, kSourceMp4, &info, 0);
+    while (timer.elapsed() < kPlaySeconds * 1000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    view.Session().StopPlay();
+    wall = timer.elapsed() / 1000.0;
+    cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
+    presents = view.FrontSurface()->presents() - presents0;
+    state.SetIterationTime(wall);
+  }
+  FreeMP4INFO(info);
+  state.counters["cpu_per_s"] = cpu / wall;
+  state.counters["front_fps"] = double(presents) / wall;
+  state.SetLabel(view.Session().renderer() ? (accelerated ? "OpenGL" : "raster") : "no renderer");
+}
+
+void MpvNull(benchmark::State& state) {
+  if (!EnsureMedia()) return state.SkipWithError("cannot generate the media");
+  if (!Run("command -v mpv >/dev/null 2>&1")) return state.SkipWithError("mpv is not installed");
+  double cpu = 0, wall = 0;
+  for (auto _ : state) {
+    const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
+    const auto t0 = std::chrono::steady_clock::now();
+    Run("mpv --really-quiet --no-config --vo=null --ao=null --length=" + std::to_string(kPlaySeconds) + " '" +
+        kFront + "' >/dev/null 2>&1");
+    wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    cpu = CpuSeconds(RUSAGE_CHILDREN) - cpu0;
+    state.SetIterationTime(wall);
+  }
+  state.counters["cpu_per_s"] = cpu / wall;
+  state.SetLabel("mpv --vo=null --ao=null, front file alone");
+}
+
+}  // namespace
+}  // namespace tq
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RegisterBenchmark("ScreenPlay1X/raster", tq::ScreenPlay, false)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+  benchmark::RegisterBenchmark("ScreenPlay1X/opengl", tq::ScreenPlay, true)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+  benchmark::RegisterBenchmark("MpvNull1X/front", tq::MpvNull)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

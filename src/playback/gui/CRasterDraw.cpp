@@ -1,0 +1,75 @@
+#include "playback/gui/CRasterDraw.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "playback/gui/ViewSurface.h"
+
+namespace tq {
+namespace {
+constexpr int kBgraBytes = 4;
+}  // namespace
+
+int CRasterDraw::Init(DrawWindow window, int width, int height) {
+  auto* s = static_cast<ViewSurface*>(window);
+  if (!s) return kDrawFailed;
+  window_ = window;
+  s->Bind(ViewSurface::Mode::Raster);
+  return SetSourceSize(width, height);
+}
+
+int CRasterDraw::SetSourceSize(int width, int height) {
+  if (width <= 0 || height <= 0) return kDrawFailed;
+  sourceWidth_ = width;
+  sourceHeight_ = height;
+  return kDrawRgb32;
+}
+
+bool CRasterDraw::Draw(const DrawPicture* picture, int flags, bool present) {
+  if (!surface()) return false;
+  PictureSlot& s = surface()->slot();
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.flags = flags;
+    s.zoomed = zoom_ != nullptr;
+    if (zoom_) s.zoom = *zoom_;
+    if (picture) {
+      const int w = picture->width, h = picture->height;
+      if (picture->format != kDrawRgb32 || w <= 0 || h <= 0 || !picture->data[0] ||
+          picture->linesize[0] < w * kBgraBytes)
+        return false;
+      // The painter only reads the image while holding the slot mutex, so the kept
+      // buffer is reused in place.
+      if (s.image.width() != w || s.image.height() != h) s.image = QImage(w, h, QImage::Format_RGB32);
+      if (s.image.isNull()) return false;
+      for (int row = 0; row < h; ++row)
+        std::memcpy(s.image.scanLine(row), picture->data[0] + size_t(row) * picture->linesize[0],
+                    size_t(w) * kBgraBytes);
+      s.format = kDrawRgb32;
+      s.width = w;
+      s.height = h;
+      s.black = false;
+      ++s.serial;
+    }
+  }
+  if (present) surface()->RequestPaint();
+  return true;
+}
+
+bool CRasterDraw::Clear() {
+  if (!surface()) return false;
+  {
+    std::lock_guard<std::mutex> lock(surface()->slot().mutex);
+    surface()->slot().black = true;
+  }
+  surface()->RequestPaint();
+  return true;
+}
+
+bool CRasterDraw::Present() {
+  if (!surface()) return false;
+  surface()->RequestPaint();
+  return true;
+}
+
+}  // namespace tq

@@ -1,0 +1,34 @@
+#include "playback/gui/ScreenDraw.h"
+
+#include <memory>
+
+#include "playback/CDrawDisp.h"
+#include "playback/gui/CGlDraw.h"
+#include "playback/gui/CRasterDraw.h"
+
+namespace tq {
+namespace {
+bool registered = false;  // GUI thread
+}  // namespace
+
+void RegisterScreenDraw(bool accelerated) {
+  registered = true;
+  DrawBackend gl;
+  if (accelerated) {
+    gl.create = [] { return std::unique_ptr<CDraw>(std::make_unique<CGlDraw>()); };
+    gl.probe = [](DrawWindow, DrawCapabilities& caps) {
+      caps.acceleratedUsable.store(CGlDraw::ProbeContext() ? 1 : 0);
+    };
+  }
+  RegisterDrawBackend(DrawKind::Accelerated, std::move(gl));
+  DrawBackend raster;
+  raster.create = [] { return std::unique_ptr<CDraw>(std::make_unique<CRasterDraw>()); };
+  raster.probe = [](DrawWindow, DrawCapabilities& caps) { caps.displayDepth.store(32); };
+  RegisterDrawBackend(DrawKind::Raster, std::move(raster));
+}
+
+void EnsureScreenDraw() {
+  if (!registered) RegisterScreenDraw(true);
+}
+
+}  // namespace tq

@@ -1,0 +1,90 @@
+// The on-screen window of one camera view: a widget made on the GUI thread that the
+// OpenGL and raster renderers bind to (it is their DrawWindow). A renderer's Draw copies
+// the picture into the surface's slot and asks the GUI thread to present; painting
+// happens only on the GUI thread, from the slot.
+//
+// The surface takes no mouse input: the view widget that holds it gets every click.
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "playback/CDraw.h"
+
+namespace tq {
+
+class GlCanvas;
+
+// The picture handed from a renderer to the GUI thread. Written under `mutex` by a
+// renderer (play_thread or UI thread, which also hold the view's frame mutex); read under
+// `mutex` by the paint code on the GUI thread, which takes no other lock while holding it.
+struct PictureSlot {
+  std::mutex mutex;
+  int format = kDrawFailed;    // kDrawI420: `planes`; kDrawRgb32: `image`
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> planes;  // I420 rows packed: Y (w x h), U and V ((w+1)/2 x (h+1)/2)
+  QImage image;                 // BGRA picture of the raster back end
+  int flags = 0;                // kFlipUpDown | kMirrorLeftRight
+  bool zoomed = false;
+  ZoomRect zoom;                // source rectangle while zoomed
+  bool black = true;            // cleared: the window shows black
+  uint64_t serial = 0;          // bumped with every new picture
+};
+
+// The part of the picture to show: the zoom rectangle clamped to the picture, or all of
+// it. Slot mutex held.
+QRect SourceRectLocked(const PictureSlot& slot);
+
+class ViewSurface : public QWidget {
+  Q_OBJECT
+ public:
+  enum class Mode { None, Accelerated, Raster };
+
+  explicit ViewSurface(QWidget* parent = nullptr);
+  ~ViewSurface() override;
+
+  // GUI thread, before a session uses this surface: makes the OpenGL canvas when the
+  // process-wide probe found OpenGL usable. Without it the OpenGL renderer cannot bind.
+  void EnableAccelerated();
+  GlCanvas* glCanvas() const { return gl_.load(); }
+
+  // Any thread. Bind: the renderer of this kind now owns the slot (the canvas that shows
+  // it is switched on the GUI thread). RequestPaint: queue one present; requests made
+  // before the GUI thread got to it are merged.
+  void Bind(Mode mode);
+  Mode mode() const { return mode_.load(); }
+  void RequestPaint();
+  PictureSlot& slot() { return slot_; }
+
+  // GUI thread. The OpenGL canvas could not start after its renderer bound: `handler`
+  // (set by the view's owner) picks another renderer for this window, queued.
+  void SetAcceleratedFailureHandler(std::function<void()> handler) { onFailure_ = std::move(handler); }
+  void AcceleratedFailed();
+
+  // GUI thread: how many times the slot was presented (tests wait on it).
+  uint64_t presents() const { return presents_; }
+  void CountPresent() { ++presents_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void ApplyMode();
+
+  PictureSlot slot_;
+  std::atomic<GlCanvas*> gl_{nullptr};  // child widget, written once on the GUI thread
+  std::atomic<Mode> mode_{Mode::None};
+  std::atomic<bool> paintPending_{false};
+  uint64_t presents_ = 0;  // GUI thread
+  std::function<void()> onFailure_;  // GUI thread
+};
+
+}  // namespace tq
