@@ -318,12 +318,10 @@ void CDispCtrlDlg::PostToMainView(int msg, long long wParam, long long lParam) {
 
 // ---- Thin calls onto the session ----
 
-void CDispCtrlDlg::ApplyPip(int) {
-  // The picture-in-picture window belongs to the session window; it follows the
-  // position kept here once it offers one.
-}
+void CDispCtrlDlg::ApplyPip(int position) { view_->SetPip(position); }
 
-void CDispCtrlDlg::ApplySwap(bool on) { view_->Session().SetSwap(on); }
+// The session window swaps the engine's views and lets the zoom follow the new picture.
+void CDispCtrlDlg::ApplySwap(bool on) { view_->SetSwap(on); }
 
 void CDispCtrlDlg::ApplyPictureFlags(int flags) {
   CDispWnd& session = view_->Session();
