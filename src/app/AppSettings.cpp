@@ -46,7 +46,13 @@ void ResolveStartup(const StartupEnvironment& env, AppState* state) {
   // Folder and settings resolver.
   state->uiScale = UiScaleForScreenHeight(env.screenHeight);
   state->settingsFolder = SettingsFolderFor(env.folders);
-  if (!IsDirectory(state->settingsFolder)) MakeFolder(state->settingsFolder);  // one level only
+  if (!IsDirectory(state->settingsFolder)) {
+    // A fresh Linux home may not have its documents folder yet: make it (but never the
+    // folders above it), then ours.
+    const std::string documents = env.folders.documents.empty() ? kFallbackDocuments : env.folders.documents;
+    if (!IsDirectory(documents)) MakeFolder(documents);
+    MakeFolder(state->settingsFolder);
+  }
   state->settingsFile = state->settingsFolder + kSetupFileName;
   state->playFile = state->settingsFolder + kPlayFileName;
   state->stepFile = state->settingsFolder + kStepFileName;

@@ -149,6 +149,13 @@ TEST_F(Startup, scratch_files_are_deleted_and_trace_file_restarted) {
   EXPECT_EQ(ReadBytes(folder + "/trace_sd.txt"), "Version : 1.02\n");
 }
 
+TEST_F(Startup, a_missing_documents_folder_is_made_but_not_the_folders_above_it) {
+  env_.folders.documents = dir_ / "home/Fresh";
+  Resolve({});
+  EXPECT_TRUE(tq::IsDirectory(state_.settingsFolder));
+  EXPECT_TRUE(tq::FileExists(state_.traceFile));
+}
+
 TEST_F(Startup, settings_folder_is_created_one_level_only) {
   env_.folders.documents = dir_ / "home/NoSuch/Documents";
   Resolve({});
