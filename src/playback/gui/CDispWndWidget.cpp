@@ -20,6 +20,8 @@ CDispWndWidget::CDispWndWidget(const std::string& settingsFolder, QObject* owner
     : QWidget(parent), sink_(std::make_unique<Sink>(owner)) {
   SessionOptions options;
   options.settingsFolder = settingsFolder;
+  waveOut_ = std::make_unique<QtWaveOut>();
+  options.waveOut = waveOut_.get();
   session_ = std::make_unique<CDispWnd>(sink_.get(), options);
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/qt/QtWaveOut.h"
 #include "playback/CDispWnd.h"
 
 namespace tq {
@@ -31,6 +32,7 @@ class CDispWndWidget : public QWidget {
  private:
   class Sink;
   std::unique_ptr<Sink> sink_;
+  std::unique_ptr<QtWaveOut> waveOut_;  // the session's sound device; outlives the session
   std::unique_ptr<CDispWnd> session_;
 };
 
