@@ -75,6 +75,7 @@ class QtWaveOut::Pump final : public QObject {
   explicit Pump(QtWaveOut* owner) : feed_(owner) {}
 
   int Start(const QAudioFormat& format, int latencyMs) {
+    suspended_ = false;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) return kWaveNoDevice;
     if (!device.isFormatSupported(format)) return kWaveBadFormat;
@@ -105,6 +106,10 @@ class QtWaveOut::Pump final : public QObject {
       if (suspended_) sink_->suspend();
     }
   }
+  // New sound after the sink ran dry: a sink that went idle pulls again on readyRead.
+  void Wake() {
+    if (sink_) emit feed_.readyRead();
+  }
   void Stop() {
     if (sink_) sink_->stop();
     sink_.reset();
@@ -117,9 +122,24 @@ class QtWaveOut::Pump final : public QObject {
   bool suspended_ = false;
 };
 
-QtWaveOut::QtWaveOut(int latencyMs) : latencyMs_(latencyMs) {}
+QtWaveOut::QtWaveOut(int latencyMs) : latencyMs_(latencyMs) {
+  // The multimedia back end keeps one connection to the sound server and lives on the
+  // thread that touches it first: make that this (the application's) thread, which
+  // outlives every device thread.
+  if (QCoreApplication::instance()) QMediaDevices::defaultAudioOutput();
+  thread_ = std::make_unique<QThread>();
+  thread_->setObjectName(QStringLiteral("wave-out"));
+  pump_ = std::make_unique<Pump>(this);
+  pump_->moveToThread(thread_.get());
+  thread_->start();
+}
 
-QtWaveOut::~QtWaveOut() { Close(); }
+QtWaveOut::~QtWaveOut() {
+  Close();
+  thread_->quit();
+  thread_->wait();
+  pump_.reset();  // its thread has ended
+}
 
 int QtWaveOut::Open(const WaveFormat& format, DoneCallback done) {
   if (!done) return kWaveBadParam;
@@ -132,11 +152,6 @@ int QtWaveOut::Open(const WaveFormat& format, DoneCallback done) {
     done_ = std::move(done);
     queue_.clear();
   }
-  thread_ = std::make_unique<QThread>();
-  thread_->setObjectName(QStringLiteral("wave-out"));
-  thread_->start();
-  pump_ = std::make_unique<Pump>(this);
-  pump_->moveToThread(thread_.get());
   int result = kWaveError;
   Pump* pump = pump_.get();
   const int latency = latencyMs_;
@@ -145,10 +160,6 @@ int QtWaveOut::Open(const WaveFormat& format, DoneCallback done) {
       Qt::BlockingQueuedConnection);
   if (result != kWaveOk) {
     QMetaObject::invokeMethod(pump, [pump] { pump->Stop(); }, Qt::BlockingQueuedConnection);
-    thread_->quit();
-    thread_->wait();
-    pump_.reset();  // its thread has ended
-    thread_.reset();
     return result;
   }
   std::lock_guard<std::mutex> lock(mutex_);
@@ -160,7 +171,12 @@ int QtWaveOut::Write(const uint8_t* data, uint32_t bytes) {
   if (!data || bytes == 0) return kWaveBadParam;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!open_) return kWaveNotOpen;
+  const bool wasDry = queue_.empty();
   queue_.push_back(Pending{data, bytes, 0});
+  if (wasDry) {
+    Pump* pump = pump_.get();
+    QMetaObject::invokeMethod(pump, [pump] { pump->Wake(); }, Qt::QueuedConnection);
+  }
   return kWaveOk;
 }
 
@@ -200,10 +216,6 @@ int QtWaveOut::Close() {
   }
   Pump* pump = pump_.get();
   QMetaObject::invokeMethod(pump, [pump] { pump->Stop(); }, Qt::BlockingQueuedConnection);
-  thread_->quit();
-  thread_->wait();
-  pump_.reset();  // its thread has ended
-  thread_.reset();
   std::lock_guard<std::mutex> lock(mutex_);
   done_ = nullptr;
   return kWaveOk;

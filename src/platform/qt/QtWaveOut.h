@@ -21,7 +21,8 @@ namespace tq {
 
 class QtWaveOut final : public WaveOut {
  public:
-  // latencyMs: how much sound the sink buffers ahead of the speaker.
+  // latencyMs: how much sound the sink buffers ahead of the speaker. Construct on the
+  // application's main thread (it starts the device's thread, which lives as long).
   explicit QtWaveOut(int latencyMs = 100);
   ~QtWaveOut() override;
   QtWaveOut(const QtWaveOut&) = delete;
@@ -46,7 +47,7 @@ class QtWaveOut final : public WaveOut {
 
   const int latencyMs_;
   std::unique_ptr<QThread> thread_;
-  std::unique_ptr<Pump> pump_;  // lives on thread_; freed by Close once thread_ has ended
+  std::unique_ptr<Pump> pump_;  // lives on thread_; freed once thread_ has ended
   std::mutex mutex_;      // guards everything below and the done callback's runs
   bool open_ = false;
   DoneCallback done_;
