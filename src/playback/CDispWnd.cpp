@@ -394,9 +394,9 @@ void CDispWnd::StopPlay() {
 void CDispWnd::Pause(bool on) {
   if (playMode_ == kPlayNone) return;
   if (on) {
-    AudClose();
     pauseRequest_ = 1;
     paused_ = 1;
+    AudClose();  // after paused_: a wait ending now no longer reopens it
     StopWait();
     pauseAck_.Wait();
     Draw(true);
@@ -483,6 +483,7 @@ void CDispWnd::SetSwap(bool on) {
 void CDispWnd::SetSpeed(int index) {
   if (index < kSpeedHalf || index > kSpeed4X || index == speed_) return;
   std::lock_guard<std::mutex> lock(indexMutex_);
+  speed_ = index;  // first: a wait ending now opens the device at 1X only
   // Sound is heard at 1X only.
   if (!paused_ && index == kSpeed1X) {
     audioAlign_ = true;
@@ -491,7 +492,6 @@ void CDispWnd::SetSpeed(int index) {
     AudClose();
   }
   reposition_ = paused_ ? 1 : 2;
-  speed_ = index;
 }
 
 }  // namespace tq

@@ -130,7 +130,9 @@ class CDispWnd : public CDrawWnd {
   bool OpenAudioCodec(AVCodecContext* ctx);
   void SetAviWaveFormat(const AVIINFO& info);
   void SetWaveFormatFromDecoder();
-  void AudStart();
+  // whilePlaying: only when not paused and at 1X (checked under the audio mutex, so a
+  // pause or speed change closing the device at the same time wins).
+  void AudStart(bool whilePlaying = false);
   void AudClose();
   // Sound resumes at 1X: the audio cursor follows the next front picture taken, the device
   // opens. Not paused, or about to resume.

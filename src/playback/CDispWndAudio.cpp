@@ -136,10 +136,10 @@ void CDispWnd::SetWaveFormatFromDecoder() {
   hasSound_ = true;
 }
 
-void CDispWnd::AudStart() {
+void CDispWnd::AudStart(bool whilePlaying) {
   if (!hasSound_) return;
   std::lock_guard<std::mutex> lock(audioMutex_);
-  if (waveOpen_) return;
+  if (waveOpen_ || (whilePlaying && (paused_ || speed_ != kSpeed1X))) return;
   WaveOut* device = options_.waveOut;
   // The callback runs on the device's thread and touches the queue only.
   const int rc = device ? device->Open(waveFormat_, [this] { waveQ_.PopOldest(); }) : kWaveNoDevice;

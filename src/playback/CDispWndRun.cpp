@@ -73,7 +73,7 @@ void CDispWnd::RunThread() {
   IndexRecords();
   indexComplete_ = 1;
   // Sound comes back with the pictures after a wait (at 1X, when not paused meanwhile).
-  if (StopWait() && !paused_ && running_) AudStart();
+  if (StopWait() && running_) AudStart(true);
   runStop_.Wait();
 }
 
@@ -84,7 +84,7 @@ void CDispWnd::CountDownWait() {
   if (c == 1) {
     if (observer_) observer_->ShowWait(false);
     PresentAgain();
-    if (!paused_ && speed_ == kSpeed1X) AudStart();
+    AudStart(true);
   }
 }
 

@@ -202,6 +202,31 @@ TEST_F(SoundSessionTest, plays_the_whole_sound_as_16_bit_pcm_of_the_decoded_tone
   EXPECT_EQ(Distinct(Tags(front)), Range(0, kFrames));
 }
 
+// An ordinary MP4 (no frame records) plays through the demuxer, its AAC stream too.
+TEST_F(SoundSessionTest, a_demuxed_recording_plays_its_sound_as_well) {
+  TempDir dir;
+  const std::string plain = dir.file("plain.mp4");
+  const auto made = RunCommand("ffmpeg -v error -nostdin -y -i " + Quote(ToneRecording(440)) +
+                               " -c copy -f mp4 " + Quote(plain));
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+  Make();
+  session->StartPlay(plain, "", kSourceMp4, nullptr, 0);
+  ASSERT_EQ(session->playMode(), kPlayDemuxed);
+  ASSERT_TRUE(WaitPicture(1200));
+  ASSERT_TRUE(session->hasSound());
+  const WaveFormat f = device->Format();
+  EXPECT_EQ(f.channels, 1);
+  EXPECT_EQ(f.samplesPerSec, 48000u);
+  EXPECT_EQ(f.bitsPerSample, 16);
+  std::vector<uint8_t> all;
+  for (const WrittenBuffer& b : device->Written()) all.insert(all.end(), b.bytes.begin(), b.bytes.end());
+  const std::vector<int16_t> pcm = Channel(all, 1, 0);
+  ASSERT_GT(pcm.size(), 48000u);
+  const std::vector<int16_t> middle(pcm.begin() + 12000, pcm.begin() + 36000);
+  EXPECT_GT(GoertzelShare(middle, 48000, 440), 0.9);
+  EXPECT_NEAR(ZeroCrossingHz(middle, 48000), 440, 4.4);
+}
+
 TEST_F(SoundSessionTest, pause_empties_the_queue_and_resume_restarts_at_the_picture) {
   Make();
   Start(Media().front30);
