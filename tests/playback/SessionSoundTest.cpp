@@ -288,6 +288,22 @@ TEST_F(SoundSessionTest, nothing_is_written_at_2x_and_1x_brings_sound_back_align
   EXPECT_TRUE(device->IsOpen());
 }
 
+TEST_F(SoundSessionTest, exchanging_front_and_rear_reopens_sound_at_the_picture) {
+  Make();
+  MP4INFO info;
+  ASSERT_NE(ValidMP4(Media().front30, &info, 0), 0);
+  session->StartPlay(Media().front30, Media().rear30, kSourceMp4, &info, 0);
+  FreeMP4INFO(info);
+  ASSERT_TRUE(WaitPicture(500));
+  ASSERT_TRUE(session->rearPresent());
+  ASSERT_EQ(device->OpenCount(), 1);
+  const size_t mark = timeline.Size();
+  session->SetSwap(true);
+  EXPECT_FALSE(session->paused());
+  ExpectAlignedFrom(mark, "after the exchange");
+  EXPECT_EQ(device->OpenCount(), 2);
+}
+
 TEST_F(SoundSessionTest, a_whole_recording_at_2x_and_4x_writes_nothing) {
   for (int speed : {kSpeed2X, kSpeed4X}) {
     SCOPED_TRACE(speed);
