@@ -214,7 +214,8 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
   r.path = path;
 
   SoundTrack sound;
-  if (spec.sound && !EncodeSound(spec.audioRate, spec.durationMs, spec.seed, &sound, error))
+  if (spec.sound && !EncodeSound(spec.audioRate, spec.durationMs, spec.seed, &sound, error,
+                                 spec.toneHz))
     return false;
   for (EncodedSample& a : sound.samples) a.timeMs += spec.soundDelayMs;
   VideoSettings vs{spec.width, spec.height, spec.fps, spec.gop, spec.hevc, spec.bitrateKbps};

@@ -18,6 +18,7 @@ struct RecordingSpec {
   int bitrateKbps = 0;
   bool sound = true;
   int audioRate = 48000;
+  int toneHz = 0;              // > 0: the sound is one steady sine of this frequency
   uint32_t seed = 1;
   uint32_t durationMs = 10000;
   // Identity.

@@ -24,6 +24,7 @@ constexpr size_t kAudioSpecificConfigSize = 2;  // AAC-LC, rate index, channels
 constexpr int kSoundBitRate = 64000;
 constexpr double kHumHz = 220.0, kBeepHz = 1000.0;
 constexpr uint32_t kBeepMs = 100;
+constexpr double kToneLevel = 0.5;  // of full scale
 
 int NalType(const std::vector<uint8_t>& nal, bool hevc) {
   if (nal.empty()) return -1;
@@ -208,7 +209,7 @@ bool VideoEncoder::Drain(std::vector<EncodedSample>* out, std::string* error) {
 }
 
 bool EncodeSound(int sampleRate, uint32_t durationMs, uint32_t seed, SoundTrack* track,
-                 std::string* error) {
+                 std::string* error, int toneHz) {
   const AVCodec* codec = avcodec_find_encoder_by_name("aac");
   if (!codec) {
     if (error) *error = "encoder aac is not available";
@@ -270,8 +271,11 @@ bool EncodeSound(int sampleRate, uint32_t durationMs, uint32_t seed, SoundTrack*
       const int64_t n = k * frameSize + i;
       const double t = double(n) / sampleRate;
       const bool beep = uint32_t(n * 1000 / sampleRate % 1000) < kBeepMs;
-      pcm[i] = float(0.05 * std::sin(2 * M_PI * kHumHz * t + phase) +
-                     (beep ? 0.3 * std::sin(2 * M_PI * kBeepHz * t) : 0.0));
+      if (toneHz > 0)
+        pcm[i] = float(kToneLevel * std::sin(2 * M_PI * toneHz * t));
+      else
+        pcm[i] = float(0.05 * std::sin(2 * M_PI * kHumHz * t + phase) +
+                       (beep ? 0.3 * std::sin(2 * M_PI * kBeepHz * t) : 0.0));
     }
     frame->pts = k * frameSize;
     rc = avcodec_send_frame(ctx.get(), frame.get());

@@ -70,9 +70,10 @@ struct SoundTrack {
   int bitsPerSample = 16;
 };
 
-// Encodes `durationMs` of a test sound (a low hum with a short beep every second) as AAC.
+// Encodes `durationMs` of a test sound as AAC: a low hum with a short beep every second,
+// or, with toneHz above 0, one steady sine of that frequency (a tone tests can find).
 bool EncodeSound(int sampleRate, uint32_t durationMs, uint32_t seed, SoundTrack* track,
-                 std::string* error);
+                 std::string* error, int toneHz = 0);
 
 // A JPEG of one picture (YUV 4:2:0), as the camera's ".thm" thumbnail holds it.
 bool EncodeJpeg(const AVFrame* picture, std::vector<uint8_t>* jpeg, std::string* error);

@@ -35,6 +35,7 @@ constexpr char kUsage[] =
     "  --bitrate KBPS           video bit rate (default: constant quality)\n"
     "  --no-sound               no sound track\n"
     "  --audio-rate HZ          AAC sample rate (48000)\n"
+    "  --tone HZ                the sound is one steady sine of HZ (default: hum and beeps)\n"
     "  --seed N                 picture and sound seed (1)\n"
     "  --telemetry-seed N       GPS route and G-sensor seed (the picture seed)\n"
     "  --route-second N         where in the drive the recording starts (0)\n"
@@ -160,6 +161,9 @@ int Parse(int argc, char** argv, Cli* cli) {
     } else if (a == "--audio-rate") {
       if (!number(8000, 96000, &n)) return Usage("--audio-rate takes 8000 to 96000");
       s.audioRate = int(n);
+    } else if (a == "--tone") {
+      if (!number(20, 20000, &n)) return Usage("--tone takes 20 to 20000");
+      s.toneHz = int(n);
     } else if (a == "--seed") {
       if (!number(0, 0xFFFFFFFFLL, &n)) return Usage("--seed takes a number");
       cli->seed = uint32_t(n);

@@ -1,6 +1,7 @@
 // tqmb20 play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]:
 // plays through the real engine with the capture renderer until the end of the recording
-// or N seconds of wall time, and reports the play messages and how the pictures kept time.
+// or N seconds of wall time, and reports the play messages, how the pictures kept time
+// and how the sound written to a memory wave-out device kept with them.
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -19,6 +20,7 @@
 #include "container/Mp4Reader.h"
 #include "container/Mp4Valid.h"
 #include "platform/Clock.h"
+#include "platform/MemoryWaveOut.h"
 #include "playback/CDispWnd.h"
 #include "playback/CaptureDraw.h"
 
@@ -88,6 +90,13 @@ class PlayMonitor final : public MessageSink, public PlaybackObserver {
       syncMax_ = std::max(syncMax_, std::abs(lastTime_[0] - lastTime_[1]));
   }
 
+  // Sound written while a front picture is on screen: how far its media time is from it.
+  void AudioWritten(uint32_t timeMs, uint32_t, uint64_t) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++audioBuffers_;
+    if (lastTime_[0] >= 0) audioSkewMax_ = std::max(audioSkewMax_, std::abs(int64_t(timeMs) - lastTime_[0]));
+  }
+
   // Waits for the end, a source error or the deadline; true when play reached the end.
   bool WaitEnd(uint64_t deadlineTick) {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -122,6 +131,8 @@ class PlayMonitor final : public MessageSink, public PlaybackObserver {
   ViewStats stats_[2];
   int64_t lastTime_[2] = {-1, -1};
   int64_t syncMax_ = 0;
+  uint64_t audioBuffers_ = 0;
+  int64_t audioSkewMax_ = 0;
   int fps_[2] = {30, 30};
   bool startIndexed_ = false;
   bool finished_ = false;
@@ -212,6 +223,8 @@ void PrintText(const PlayMonitor& m, bool hasRear, uint64_t startTick) {
                 wall > 0 ? (double(s.lastTime) - double(s.firstTime)) / wall : 0.0);
   }
   if (hasRear) std::printf("sync max %lld ms\n", (long long)m.syncMax_);
+  std::printf("audio: %llu buffers written, max skew %lld ms\n", (unsigned long long)m.audioBuffers_,
+              (long long)m.audioSkewMax_);
 }
 
 }  // namespace
@@ -250,6 +263,7 @@ int RunPlay(const Args& args) {
   CaptureWindow frontWindow(0), rearWindow(0);
   RegisterDrawBackend(DrawKind::Raster, DrawBackend{[] { return std::make_unique<CaptureDraw>(); }, {}});
   PlayMonitor monitor(o.speedFactor);
+  MemoryWaveOut waveOut;
   bool ended = false;
   uint64_t startTick = 0;
   bool hasRear = false;
@@ -258,6 +272,7 @@ int RunPlay(const Args& args) {
     so.settingsFolder = scratch.string();
     so.frontWindow = &frontWindow;
     so.rearWindow = &rearWindow;
+    so.waveOut = &waveOut;
     CDispWnd session(&monitor, so, &monitor);
     session.SetSpeed(o.speed);
     startTick = TickCountMs();
@@ -307,6 +322,8 @@ int RunPlay(const Args& args) {
       json.Null();
     }
     json.Key("sync_max_ms").Int(hasRear ? monitor.syncMax_ : 0);
+    json.Key("audio_buffers_written").UInt(monitor.audioBuffers_);
+    json.Key("audio_max_skew_ms").Int(monitor.audioSkewMax_);
     json.Key("ended").Bool(ended);
     json.EndObject();
     std::printf("%s\n", json.str().c_str());

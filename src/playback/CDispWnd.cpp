@@ -161,6 +161,7 @@ bool CDispWnd::OpenDirect(const std::string& front, const std::string& rear,
     return false;
   }
   playMode_ = kPlayDirect;
+  OpenAudioDecoder(info);
   if (rearWanted && !rearPresent_) Post(kPlayEndOrRear, kRearUnplayable);
   return true;
 }
@@ -234,6 +235,7 @@ bool CDispWnd::OpenAvi(const std::string& path, AVIINFO* info) {
   info->indexCount = 0;
   aviMovi_ = info->moviOffset;
   dataStart = info->moviOffset;
+  SetAviWaveFormat(*info);
   playMode_ = kPlayDirect;
   return true;
 }
@@ -334,15 +336,18 @@ int CDispWnd::AvConnect() {
   if (!OpenVCodecFrom(video->codecpar)) return -1;
   const double rate = video->avg_frame_rate.den ? av_q2d(video->avg_frame_rate) : 0.0;
   fps = std::clamp(int(std::lround(rate / kFpsStep)) * kFpsStep, kMinFps, kMaxFps);
+  if (inputAudio_ >= 0 && !OpenAudioFrom(ctx->streams[inputAudio_]->codecpar)) inputAudio_ = -1;
   av_read_play(ctx);
   return 0;
 }
 
-void CDispWnd::StopWait() {
+bool CDispWnd::StopWait() {
   if (waitCountdown_.exchange(0) > 0) {
     if (observer_) observer_->ShowWait(false);
     PresentAgain();
+    return true;
   }
+  return false;
 }
 
 void CDispWnd::StopPlay() {
@@ -362,6 +367,7 @@ void CDispWnd::StopPlay() {
     if (playThread_.joinable()) playThread_.join();
     audio_.Clear();
   }
+  ReleaseAudio();
   input_.reset();
   inputVideo_ = inputAudio_ = -1;
   ShowIn(this);
@@ -390,6 +396,7 @@ void CDispWnd::Pause(bool on) {
   if (on) {
     pauseRequest_ = 1;
     paused_ = 1;
+    AudClose();  // after paused_: a wait ending now no longer reopens it
     StopWait();
     pauseAck_.Wait();
     Draw(true);
@@ -402,6 +409,7 @@ void CDispWnd::Pause(bool on) {
     if (rearPresent_) rear_.Resynchronise();
     stepped_ = 0;
   }
+  if (paused_) AudResume();
   paused_ = 0;
 }
 
@@ -436,10 +444,15 @@ void CDispWnd::Seek(uint32_t ms) {
   if (playMode_ == kPlayNone) return;
   {
     std::lock_guard<std::mutex> lock(indexMutex_);
+    AudClose();
     SeekView(ms);
     if (rearPresent_) rear_.SeekView(ms);
     if (!paused_) {
       reposition_ = 1;
+      if (speed_ == kSpeed1X) {
+        audioAlign_ = true;
+        AudStart();
+      }
       return;
     }
   }
@@ -470,8 +483,15 @@ void CDispWnd::SetSwap(bool on) {
 void CDispWnd::SetSpeed(int index) {
   if (index < kSpeedHalf || index > kSpeed4X || index == speed_) return;
   std::lock_guard<std::mutex> lock(indexMutex_);
+  speed_ = index;  // first: a wait ending now opens the device at 1X only
+  // Sound is heard at 1X only.
+  if (!paused_ && index == kSpeed1X) {
+    audioAlign_ = true;
+    AudStart();
+  } else if (!paused_) {
+    AudClose();
+  }
   reposition_ = paused_ ? 1 : 2;
-  speed_ = index;
 }
 
 }  // namespace tq

@@ -4,9 +4,10 @@
 // hears about progress through posted play messages only.
 //
 // Threads: the user-interface thread calls every public operation; run_thread indexes;
-// play_thread presents. Locks, in order: indexMutex_ -> a view's frameMutex. indexMutex_
-// guards the cursors, reposition request and speed changes; flags shared without it are
-// atomics.
+// play_thread presents. Locks, in order: indexMutex_ -> a view's frameMutex, and
+// indexMutex_ -> audioMutex_. indexMutex_ guards the cursors, reposition request and speed
+// changes; audioMutex_ the wave-out device, the audio cursor and the audio decoder; flags
+// shared without them are atomics. The device's own thread touches waveQ_ only.
 #pragma once
 
 #include <atomic>
@@ -19,8 +20,10 @@
 #include "container/AviInfo.h"
 #include "container/Mp4Box.h"
 #include "platform/Event.h"
+#include "platform/WaveOut.h"
 #include "playback/AviSource.h"
 #include "playback/CDrawWnd.h"
+#include "playback/CWaveQ.h"
 #include "playback/FfmpegPtr.h"
 #include "playback/PlayMessages.h"
 #include "playback/StepCache.h"
@@ -42,7 +45,11 @@ struct SessionOptions {
   DrawWindow frontWindow = nullptr;
   DrawWindow rearWindow = nullptr;
   AviTelemetry telemetry;  // filled while an AVI recording is indexed; not owned
+  WaveOut* waveOut = nullptr;  // the sound device; not owned; null: no device (silent)
 };
+
+// Wave buffers play_thread keeps queued on the device at most.
+constexpr int32_t kMaxQueuedWaves = 8;
 
 class CDispWnd : public CDrawWnd {
  public:
@@ -79,6 +86,10 @@ class CDispWnd : public CDrawWnd {
   bool indexComplete() const { return indexComplete_ != 0; }
   CDrawWnd& rearView() { return rear_; }
   const FrameTable& audioTable() const { return audio_; }
+  // Sound: whether the recording has playable sound, its format, buffers on the device.
+  bool hasSound() const { return hasSound_; }
+  WaveFormat waveFormat();
+  int32_t queuedWaves() const { return waveQ_.count(); }
 
  private:
   struct Pending;
@@ -110,7 +121,31 @@ class CDispWnd : public CDrawWnd {
   int TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, Pending* out);
   bool PresentPending(CDrawWnd& view, const Pending& p);
   void StartWaitLocked();
-  void StopWait();
+  // True when a wait was running.
+  bool StopWait();
+
+  // Sound (CDispWndAudio.cpp).
+  void OpenAudioDecoder(const MP4INFO& info);
+  bool OpenAudioFrom(const AVCodecParameters* parameters);
+  bool OpenAudioCodec(AVCodecContext* ctx);
+  void SetAviWaveFormat(const AVIINFO& info);
+  void SetWaveFormatFromDecoder();
+  // whilePlaying: only when not paused and at 1X (checked under the audio mutex, so a
+  // pause or speed change closing the device at the same time wins).
+  void AudStart(bool whilePlaying = false);
+  void AudClose();
+  // Sound resumes at 1X: the audio cursor follows the next front picture taken, the device
+  // opens. Not paused, or about to resume.
+  void AudResume();
+  // Index mutex held: the audio cursor moves to the sample playing when the front entry
+  // `shown` is on screen.
+  void AlignAudioLocked(int32_t shown);
+  // play_thread: writes the next sample while fewer than kMaxQueuedWaves are queued.
+  void FeedSound();
+  void AudPlayLocked(const FrameEntry& e);
+  bool ReadAudioLocked(uint32_t offset, uint32_t size);
+  bool DecodeAudioLocked(uint32_t size, const uint8_t** pcm, uint32_t* bytes);
+  void ReleaseAudio();
 
   MessageSink* owner_;
   PlaybackObserver* observer_;
@@ -152,6 +187,25 @@ class CDispWnd : public CDrawWnd {
   std::atomic<int> speed_{kSpeed1X};
   std::atomic<int> startSecond_{0};
   std::atomic<int> ratesDiffer_{0};
+
+  // Sound. The device, the audio cursor, the decoder, the resampler and the buffers are
+  // guarded by audioMutex_ (taken after indexMutex_ when both are held); waveQ_ has its
+  // own lock, never held while audioMutex_ is taken.
+  std::mutex audioMutex_;
+  CWaveQ waveQ_;
+  WaveFormat waveFormat_{};
+  bool waveOpen_ = false;
+  int32_t audioCursor_ = 0;
+  CodecContextPtr audioCodec_;
+  PacketPtr audioPacket_;
+  FramePtr audioFrame_;
+  SwrContextPtr resampler_;
+  std::vector<uint8_t> audioRead_;   // one encoded sample, padded for the decoder
+  std::vector<uint8_t> resampled_;   // signed 16-bit samples of one decoded frame
+  std::atomic<bool> hasSound_{false};  // sound present and its wave format set
+  // Set (under indexMutex_) when sound must follow the picture again; play_thread aligns
+  // the audio cursor to the next front picture it takes and clears it.
+  std::atomic<bool> audioAlign_{false};
 
   std::mutex indexMutex_;
   Event runStop_;

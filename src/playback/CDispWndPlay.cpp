@@ -85,6 +85,9 @@ bool CDispWnd::PresentPending(CDrawWnd& view, const Pending& p) {
 
 void CDispWnd::StartWaitLocked() {
   waitCountdown_ = kWaitRecords;
+  // Silent while waiting; sound follows the picture when presentation goes on.
+  AudClose();
+  audioAlign_ = true;
   if (observer_) observer_->ShowWait(true);
   PresentAgain();
   // run_thread may have finished between our look at the flag and the countdown.
@@ -117,6 +120,10 @@ void CDispWnd::PlayThread() {
       if (!front.valid()) {
         const Take r = Take(TakeNext(*this, keyOnly, freshFront, &front));
         const bool took = r == Take::kFrame;
+        if (took && audioAlign_) {
+          AlignAudioLocked(front.shown);
+          audioAlign_ = false;
+        }
         const bool atEnd = r == Take::kEnd && indexComplete_;
         if (!took && !atEnd) {
           if (cursor != 0 && waitCountdown_ == 0) {
@@ -178,6 +185,8 @@ void CDispWnd::PlayThread() {
         }
       }
     }
+
+    FeedSound();
 
     if (paused_ || waitCountdown_ > 0) {
       if (pauseRequest_) {

@@ -66,9 +66,14 @@ void CDispWnd::RunThread() {
     if (running_) Post(kPlaySourceError, 0);
     return;
   }
+  if (kind_ == kSourceMp4) {
+    SetWaveFormatFromDecoder();
+    if (startSecond_ == 0) AudStart();
+  }
   IndexRecords();
   indexComplete_ = 1;
-  StopWait();
+  // Sound comes back with the pictures after a wait (at 1X, when not paused meanwhile).
+  if (StopWait() && running_) AudStart(true);
   runStop_.Wait();
 }
 
@@ -79,6 +84,7 @@ void CDispWnd::CountDownWait() {
   if (c == 1) {
     if (observer_) observer_->ShowWait(false);
     PresentAgain();
+    AudStart(true);
   }
 }
 

@@ -10,6 +10,8 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+struct SwrContext;
+
 namespace tq {
 
 struct CodecContextFree {
@@ -28,11 +30,16 @@ struct FormatContextClose {
   void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
 };
 
+struct SwrContextFree {
+  void operator()(SwrContext* s) const;  // swr_free
+};
+
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using BufferPoolPtr = std::unique_ptr<AVBufferPool, BufferPoolClose>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextClose>;
+using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextFree>;
 
 // Frames held back by an opened decoder before its first picture: one per extra frame
 // thread, plus the pictures it keeps for reordering.

@@ -46,6 +46,9 @@ class PlaybackObserver {
   // A picture of `view` (0 front, 1 rear) whose media time is timeMs was handed to the
   // renderer at tickMs (monotonic clock) by play_thread.
   virtual void Presented(int /*view*/, uint32_t /*timeMs*/, uint64_t /*tickMs*/) {}
+  // An audio sample whose media time is timeMs was written to the wave-out device as
+  // `bytes` bytes of PCM at tickMs, by play_thread.
+  virtual void AudioWritten(uint32_t /*timeMs*/, uint32_t /*bytes*/, uint64_t /*tickMs*/) {}
 };
 
 }  // namespace tq

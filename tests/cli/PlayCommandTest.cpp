@@ -60,6 +60,40 @@ TEST(PlayCommand, seconds_limit_stops_before_the_end_and_text_lists_messages) {
   EXPECT_EQ(r.output.find("rear:"), std::string::npos);
 }
 
+// The number after "key": in the JSON report.
+long long JsonNumber(const std::string& json, const std::string& key) {
+  const size_t at = json.find("\"" + key + "\":");
+  if (at == std::string::npos) return -1;
+  return std::stoll(json.substr(at + key.size() + 3));
+}
+
+TEST(PlayCommand, sound_is_written_at_1x_only_and_kept_near_the_picture) {
+  const struct {
+    const char* speed;
+    bool sound;
+  } cases[] = {{"1", true}, {"2", false}, {"4", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.speed);
+    const auto r = Play(Quote(Fixture("h264_sound.mp4")) + " --speed " + c.speed + " --json");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const long long buffers = JsonNumber(r.output, "audio_buffers_written");
+    const long long skew = JsonNumber(r.output, "audio_max_skew_ms");
+    if (c.sound) {
+      // 3 s of 48 kHz AAC: 141 frames of 1024 samples, all written by the end.
+      EXPECT_GE(buffers, 130) << r.output;
+      // The device runs at most 8 frames (171 ms) ahead of the picture, plus a frame interval.
+      EXPECT_GE(skew, 0) << r.output;
+      EXPECT_LE(skew, 171 + 34 + 21) << r.output;
+    } else {
+      EXPECT_EQ(buffers, 0) << r.output;
+      EXPECT_EQ(skew, 0) << r.output;
+    }
+  }
+  const auto text = Play(Quote(Fixture("h264_sound.mp4")) + " --seconds 0.5");
+  EXPECT_NE(text.output.find("audio: "), std::string::npos) << text.output;
+  EXPECT_NE(text.output.find(" buffers written, max skew "), std::string::npos) << text.output;
+}
+
 TEST(PlayCommand, bad_input_and_usage_errors) {
   const struct {
     std::string args;

@@ -85,6 +85,8 @@ CDispWndWidget::CDispWndWidget(const std::string& settingsFolder, QObject* owner
   options.settingsFolder = settingsFolder;
   options.frontWindow = front_;
   options.rearWindow = sub_->surface();
+  waveOut_ = std::make_unique<QtWaveOut>();
+  options.waveOut = waveOut_.get();
   session_ = std::make_unique<CDispWnd>(sink_.get(), options, observer_.get());
   // The session's creation probed the renderers: canvases only where OpenGL works.
   front_->EnableAccelerated();

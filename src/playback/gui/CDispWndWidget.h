@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/qt/QtWaveOut.h"
 #include "playback/CDispWnd.h"
 #include "playback/ViewGeometry.h"
 
@@ -93,6 +94,7 @@ class CDispWndWidget : public QWidget {
   ViewWaitMsg* wait_;    // child, centred
   std::unique_ptr<Sink> sink_;
   std::unique_ptr<Observer> observer_;
+  std::unique_ptr<QtWaveOut> waveOut_;  // the session's sound device; outlives the session
   std::unique_ptr<CDispWnd> session_;
   ZoomState zoom_;
   int flags_ = 0;

@@ -1,0 +1,473 @@
+// Sound through the real engine into the memory wave-out device: what is written, when it
+// starts after a pause, a seek or a speed change, and how failures stay silent.
+#include <algorithm>
+#include <fstream>
+#include <filesystem>
+#include <iterator>
+#include <map>
+
+#include "AviRecording.h"
+#include "container/AviValid.h"
+#include "platform/Clock.h"
+#include "platform/MemoryWaveOut.h"
+#include "playback/PlaybackTestUtil.h"
+#include "support/Tone.h"
+#include "app/TraceLog.h"
+
+namespace tq::test {
+namespace {
+
+constexpr int kFrames = 60;              // 2 s at 30 fps
+constexpr double kAacFrameMs = 1024.0 * 1000 / 48000;  // one AAC frame at 48 kHz
+
+// Pictures and sound in the order play_thread handed them out.
+class TimelineObserver final : public PlaybackObserver {
+ public:
+  struct Item {
+    bool audio;
+    uint32_t timeMs;
+    uint32_t bytes;
+  };
+  void Presented(int view, uint32_t timeMs, uint64_t) override {
+    if (view != 0) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    items_.push_back({false, timeMs, 0});
+  }
+  void AudioWritten(uint32_t timeMs, uint32_t bytes, uint64_t) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    items_.push_back({true, timeMs, bytes});
+  }
+  std::vector<Item> Items() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return items_;
+  }
+  size_t Size() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return items_.size();
+  }
+  // The first sound written at or after item `from`, with the front picture shown last
+  // before it; false when there is none.
+  bool FirstSoundAfter(size_t from, uint32_t* soundMs, uint32_t* pictureMs) const {
+    const auto items = Items();
+    bool havePicture = false;
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (!items[i].audio) {
+        *pictureMs = items[i].timeMs;
+        havePicture = true;
+      } else if (i >= from && havePicture) {
+        *soundMs = items[i].timeMs;
+        return true;
+      }
+    }
+    return false;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    items_.clear();
+  }
+  size_t SoundsFrom(size_t from) const {
+    const auto items = Items();
+    size_t n = 0;
+    for (size_t i = from; i < items.size(); ++i) n += items[i].audio;
+    return n;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Item> items_;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class SoundSessionTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(Media().front30.empty()) << Media().error;
+    RegisterDrawBackend(DrawKind::Raster, DrawBackend{[] { return std::make_unique<CaptureDraw>(); }, {}});
+    trace = settings.file("trace.log");
+    SetTraceFile(trace);
+  }
+  void TearDown() override {
+    session.reset();
+    RegisterDrawBackend(DrawKind::Raster, {});
+    SetTraceFile("");
+  }
+  void Make(MemoryWaveOut::Options options = {}, bool withDevice = true) {
+    device = std::make_unique<MemoryWaveOut>(options);
+    SessionOptions o;
+    o.settingsFolder = settings.path().string();
+    o.frontWindow = &front;
+    o.rearWindow = &rear;
+    o.waveOut = withDevice ? device.get() : nullptr;
+    session = std::make_unique<CDispWnd>(&sink, o, &timeline);
+  }
+  void Start(const std::string& path, int speed = kSpeed1X) {
+    MP4INFO info;
+    const bool valid = ValidMP4(path, &info, 0) != 0;
+    session->SetSpeed(speed);
+    session->StartPlay(path, "", kSourceMp4, valid ? &info : nullptr, 0);
+    FreeMP4INFO(info);
+  }
+  bool PlayToEnd() { return sink.WaitFor(kPlayEndOrRear, kEndPresented); }
+  bool WaitPicture(uint32_t ms) {
+    return WaitUntil([&] {
+      for (const auto& i : timeline.Items())
+        if (!i.audio && i.timeMs >= ms) return true;
+      return false;
+    });
+  }
+  // The first sound after item `from` starts with the sample playing at the picture then
+  // shown: at most one sample earlier, never later.
+  void ExpectAlignedFrom(size_t from, const char* what) {
+    uint32_t sound = 0, picture = 0;
+    ASSERT_TRUE(WaitUntil([&] { return timeline.FirstSoundAfter(from, &sound, &picture); }))
+        << what << ": no sound afterwards";
+    EXPECT_LE(sound, picture) << what;
+    EXPECT_LT(double(picture) - double(sound), kAacFrameMs + 1) << what;
+  }
+
+  TempDir settings;
+  std::string trace;
+  CaptureWindow front{1000, kDrawI420};
+  CaptureWindow rear{1000, kDrawI420};
+  RecordingSink sink;
+  TimelineObserver timeline;
+  std::unique_ptr<MemoryWaveOut> device;
+  std::unique_ptr<CDispWnd> session;
+};
+
+const std::string& ToneRecording(int hz) {
+  static TempDir dir;
+  static std::map<int, std::string> made;
+  std::string& path = made[hz];
+  if (path.empty()) {
+    RecordingSpec s;
+    s.width = 256;
+    s.height = 144;
+    s.durationMs = 2000;
+    s.toneHz = hz;
+    std::string error;
+    RecordingResult r;
+    path = dir.file("tone" + std::to_string(hz) + ".mp4");
+    if (!WriteRecording(s, path, &r, &error)) path.clear();
+  }
+  return path;
+}
+
+TEST_F(SoundSessionTest, plays_the_whole_sound_as_16_bit_pcm_of_the_decoded_tone) {
+  constexpr int kToneHz = 440;
+  const std::string& path = ToneRecording(kToneHz);
+  ASSERT_FALSE(path.empty());
+  Make();
+  Start(path);
+  ASSERT_TRUE(PlayToEnd());
+  struct Row {
+    double probeHz;
+    bool found;
+  } rows[] = {{kToneHz, true}, {1000, false}, {220, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "probed at " << row.probeHz);
+    // Sound goes on after the last picture until every sample is written.
+    ASSERT_TRUE(WaitUntil([&] { return int(device->WrittenCount()) == session->audioTable().Count(); }));
+    const WaveFormat f = device->Format();
+    EXPECT_EQ(f.formatTag, kWaveFormatPcm);
+    EXPECT_EQ(f.channels, 1);
+    EXPECT_EQ(f.samplesPerSec, 48000u);
+    EXPECT_EQ(f.bitsPerSample, 16);
+    EXPECT_EQ(f.blockAlign, 2);
+    EXPECT_EQ(f.avgBytesPerSec, 96000u);
+    EXPECT_EQ(device->OpenCount(), 1);
+    std::vector<uint8_t> all;
+    for (const WrittenBuffer& b : device->Written()) {
+      EXPECT_EQ(b.bytes.size(), 2048u);  // one AAC frame of 1024 samples
+      all.insert(all.end(), b.bytes.begin(), b.bytes.end());
+    }
+    // Skip the encoder's priming: the steady middle second.
+    const std::vector<int16_t> pcm = Channel(all, 1, 0);
+    ASSERT_GT(pcm.size(), 96000u);
+    const std::vector<int16_t> middle(pcm.begin() + 24000, pcm.begin() + 72000);
+    const double share = GoertzelShare(middle, 48000, row.probeHz);
+    if (row.found) {
+      EXPECT_GT(share, 0.9);
+      EXPECT_NEAR(ZeroCrossingHz(middle, 48000), kToneHz, kToneHz * 0.01);
+      EXPECT_NEAR(Rms(middle), 0.5 / std::sqrt(2.0), 0.05);
+    } else {
+      EXPECT_LT(share, 0.05);
+    }
+  }
+  // Every picture was still shown.
+  EXPECT_EQ(Distinct(Tags(front)), Range(0, kFrames));
+}
+
+// An ordinary MP4 (no frame records) plays through the demuxer, its AAC stream too.
+TEST_F(SoundSessionTest, a_demuxed_recording_plays_its_sound_as_well) {
+  TempDir dir;
+  const std::string plain = dir.file("plain.mp4");
+  const auto made = RunCommand("ffmpeg -v error -nostdin -y -i " + Quote(ToneRecording(440)) +
+                               " -c copy -f mp4 " + Quote(plain));
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+  Make();
+  session->StartPlay(plain, "", kSourceMp4, nullptr, 0);
+  ASSERT_EQ(session->playMode(), kPlayDemuxed);
+  ASSERT_TRUE(WaitPicture(1200));
+  ASSERT_TRUE(session->hasSound());
+  const WaveFormat f = device->Format();
+  EXPECT_EQ(f.channels, 1);
+  EXPECT_EQ(f.samplesPerSec, 48000u);
+  EXPECT_EQ(f.bitsPerSample, 16);
+  std::vector<uint8_t> all;
+  for (const WrittenBuffer& b : device->Written()) all.insert(all.end(), b.bytes.begin(), b.bytes.end());
+  const std::vector<int16_t> pcm = Channel(all, 1, 0);
+  ASSERT_GT(pcm.size(), 48000u);
+  const std::vector<int16_t> middle(pcm.begin() + 12000, pcm.begin() + 36000);
+  EXPECT_GT(GoertzelShare(middle, 48000, 440), 0.9);
+  EXPECT_NEAR(ZeroCrossingHz(middle, 48000), 440, 4.4);
+}
+
+TEST_F(SoundSessionTest, pause_empties_the_queue_and_resume_restarts_at_the_picture) {
+  Make();
+  Start(Media().front30);
+  ASSERT_TRUE(WaitPicture(600));
+  ASSERT_TRUE(WaitUntil([&] { return session->queuedWaves() > 0; }));
+  session->Pause(true);
+  // The device is reset and closed at once: nothing queued on either side.
+  EXPECT_EQ(session->queuedWaves(), 0);
+  EXPECT_EQ(device->Queued(), 0);
+  EXPECT_FALSE(device->IsOpen());
+  const size_t written = device->WrittenCount();
+  SleepMs(100);
+  EXPECT_EQ(device->WrittenCount(), written) << "sound written while paused";
+  const size_t mark = timeline.Size();
+  session->Pause(false);
+  ExpectAlignedFrom(mark, "after resume");
+  EXPECT_EQ(device->OpenCount(), 2);
+}
+
+TEST_F(SoundSessionTest, a_seek_while_playing_restarts_sound_at_the_key_frame_shown) {
+  struct Row {
+    uint32_t target;
+    uint32_t keyMs;  // the key frame at or before it (one a second)
+  } rows[] = {{1500, 1000}, {1000, 1000}, {400, 0}};
+  Make();
+  Start(Media().front30);
+  ASSERT_TRUE(WaitPicture(300));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.target);
+    ASSERT_FALSE(session->paused());
+    const size_t mark = timeline.Size();
+    session->Seek(row.target);
+    uint32_t sound = 0, picture = 0;
+    ASSERT_TRUE(WaitUntil([&] { return timeline.FirstSoundAfter(mark, &sound, &picture); }));
+    // The first picture after the seek is the key frame; the sound starts with it.
+    const auto items = timeline.Items();
+    auto firstPicture = std::find_if(items.begin() + long(mark), items.end(),
+                                     [](const TimelineObserver::Item& i) { return !i.audio; });
+    ASSERT_NE(firstPicture, items.end());
+    EXPECT_EQ(firstPicture->timeMs, row.keyMs);
+    ExpectAlignedFrom(mark, "after seek");
+    SleepMs(150);
+  }
+}
+
+TEST_F(SoundSessionTest, nothing_is_written_at_2x_and_1x_brings_sound_back_aligned) {
+  Make();
+  Start(Media().front30);
+  ASSERT_TRUE(WaitPicture(200));
+  session->SetSpeed(kSpeed2X);
+  EXPECT_FALSE(device->IsOpen());
+  EXPECT_EQ(session->queuedWaves(), 0);
+  const size_t atDouble = timeline.Size();
+  ASSERT_TRUE(WaitUntil([&] { return timeline.Size() > atDouble + 8; }));  // pictures go on
+  EXPECT_EQ(timeline.SoundsFrom(atDouble), 0u);
+  const size_t mark = timeline.Size();
+  session->SetSpeed(kSpeed1X);
+  ExpectAlignedFrom(mark, "back to 1X");
+  EXPECT_TRUE(device->IsOpen());
+}
+
+TEST_F(SoundSessionTest, exchanging_front_and_rear_reopens_sound_at_the_picture) {
+  Make();
+  MP4INFO info;
+  ASSERT_NE(ValidMP4(Media().front30, &info, 0), 0);
+  session->StartPlay(Media().front30, Media().rear30, kSourceMp4, &info, 0);
+  FreeMP4INFO(info);
+  ASSERT_TRUE(WaitPicture(500));
+  ASSERT_TRUE(session->rearPresent());
+  ASSERT_EQ(device->OpenCount(), 1);
+  const size_t mark = timeline.Size();
+  session->SetSwap(true);
+  EXPECT_FALSE(session->paused());
+  ExpectAlignedFrom(mark, "after the exchange");
+  EXPECT_EQ(device->OpenCount(), 2);
+}
+
+TEST_F(SoundSessionTest, a_whole_recording_at_2x_and_4x_writes_nothing) {
+  for (int speed : {kSpeed2X, kSpeed4X}) {
+    SCOPED_TRACE(speed);
+    Make();
+    Start(Media().front30, speed);
+    ASSERT_TRUE(PlayToEnd());
+    EXPECT_EQ(device->WrittenCount(), 0u);
+    EXPECT_EQ(Distinct(Tags(front)).back(), kFrames - 1);
+    session.reset();
+    front.Reset();
+    sink.Clear();
+    timeline.Clear();
+  }
+}
+
+TEST_F(SoundSessionTest, a_device_that_cannot_open_is_traced_and_playback_stays_silent) {
+  struct Row {
+    const char* name;
+    bool failOpen;
+    bool withDevice;
+  } rows[] = {{"open fails", true, true}, {"no device", false, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::ofstream(trace, std::ios::trunc).close();
+    Make(MemoryWaveOut::Options{row.failOpen, -1}, row.withDevice);
+    Start(Media().front30);
+    ASSERT_TRUE(WaitPicture(500));
+    session->Pause(true);
+    session->Pause(false);  // sound is tried again on resume, and fails again
+    ASSERT_TRUE(WaitPicture(700));
+    const std::vector<int> shown = Distinct(Tags(front));
+    EXPECT_EQ(shown, Range(0, int(shown.size())));
+    EXPECT_GE(shown.size(), 21u);
+    EXPECT_EQ(device->WrittenCount(), 0u);
+    EXPECT_EQ(session->queuedWaves(), 0);
+    const std::string log = ReadAll(trace);
+    EXPECT_NE(log.find("CDispWnd::AudStart"), std::string::npos) << log;
+    const size_t first = log.find("winmm audio open failed.\n");
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_NE(log.find("winmm audio open failed.\n", first + 1), std::string::npos) << log;
+    EXPECT_EQ(log.find("CDispWnd::AudPlay"), std::string::npos) << log;
+    session.reset();
+    front.Reset();
+    sink.Clear();
+    timeline.Clear();
+  }
+}
+
+TEST_F(SoundSessionTest, failed_writes_are_traced_and_never_stay_queued) {
+  Make(MemoryWaveOut::Options{false, 3});
+  Start(Media().front30);
+  ASSERT_TRUE(WaitPicture(500));
+  EXPECT_EQ(device->WrittenCount(), 3u);
+  ASSERT_TRUE(WaitUntil([&] { return device->Queued() == 0 && session->queuedWaves() == 0; }));
+  const std::string log = ReadAll(trace);
+  EXPECT_NE(log.find("waveOutPrepareHeader or waveOutWrite Error (0x1)\n"), std::string::npos) << log;
+}
+
+// The AAC configuration made undecodable in place: the decoder cannot open.
+bool BreakSoundConfig(const std::string& path) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const size_t at = bytes.find("ptso");
+  if (at == std::string::npos) return false;
+  const size_t body = at + 4;
+  const size_t configs = (uint8_t(bytes[body + 14]) << 8) | uint8_t(bytes[body + 15]);
+  const size_t length = (uint8_t(bytes[body + 16]) << 8) | uint8_t(bytes[body + 17]);
+  if (configs < 1 || length < 2) return false;
+  f.clear();
+  f.seekp(std::streamoff(body + 18));
+  const char zeros[2] = {0, 0};  // audio object type 0: no decoder takes it
+  f.write(zeros, 2);
+  return bool(f);
+}
+
+TEST_F(SoundSessionTest, sound_whose_decoder_cannot_open_plays_silently_after_one_message) {
+  TempDir dir;
+  const std::string path = dir.file("nosound.mp4");
+  std::filesystem::copy_file(Media().front30, path);
+  ASSERT_TRUE(BreakSoundConfig(path));
+  Make();
+  Start(path);
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(Distinct(Tags(front)), Range(0, kFrames));
+  EXPECT_FALSE(session->hasSound());
+  EXPECT_EQ(device->OpenCount(), 0);
+  EXPECT_EQ(device->WrittenCount(), 0u);
+  // Pause, resume and seek say nothing more about sound.
+  session->Seek(0);
+  session->Pause(false);
+  ASSERT_TRUE(WaitPicture(500));
+  session->Pause(true);
+  const std::string log = ReadAll(trace);
+  const size_t first = log.find("audio codec open failed " + path + "\n");
+  ASSERT_NE(first, std::string::npos) << log;
+  EXPECT_NE(log.find("CDispWnd::StartPlay"), std::string::npos);
+  EXPECT_EQ(log.find("audio codec open failed", first + 1), std::string::npos) << log;
+  EXPECT_EQ(log.find("winmm"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Audio"), std::string::npos) << log;
+}
+
+// AVI: the stored PCM goes to the device unchanged, chunk by chunk.
+TEST_F(SoundSessionTest, avi_pcm_is_written_byte_for_byte) {
+  TempDir dir;
+  AviRecordingSpec s;
+  s.width = 320;
+  s.height = 180;
+  s.durationMs = 1000;
+  s.gps = s.sensor = false;
+  const std::string path = dir.file("sound.avi");
+  AviRecordingResult r;
+  std::string error;
+  ASSERT_TRUE(WriteAviRecording(s, path, &r, &error)) << error;
+  AVIINFO info{};
+  ASSERT_EQ(ValidAVI(path, &info), 1);
+  const AviWaveFormat w = info.soundFormat;
+  Make();
+  session->StartPlay(path, &info, 0);
+  ASSERT_TRUE(sink.WaitFor(kPlayStartIndexed, 0));
+  session->Pause(false);
+  ASSERT_TRUE(PlayToEnd());
+  const FrameTable& table = session->audioTable();
+  ASSERT_EQ(table.Count(), int32_t(r.soundChunks));
+  ASSERT_TRUE(WaitUntil([&] { return int(device->WrittenCount()) == table.Count(); }));
+  const WaveFormat f = device->Format();
+  EXPECT_EQ(f.formatTag, w.wFormatTag);
+  EXPECT_EQ(f.channels, w.nChannels);
+  EXPECT_EQ(f.samplesPerSec, w.nSamplesPerSec);
+  EXPECT_EQ(f.avgBytesPerSec, w.nAvgBytesPerSec);
+  EXPECT_EQ(f.blockAlign, w.nBlockAlign);
+  EXPECT_EQ(f.bitsPerSample, w.wBitsPerSample);
+  const std::string file = ReadAll(path);
+  const auto written = device->Written();
+  for (int32_t i = 0; i < table.Count(); ++i) {
+    const FrameEntry e = table.at(i);
+    ASSERT_LE(uint64_t(e.offset) + e.size, file.size());
+    const std::vector<uint8_t> chunk(file.begin() + e.offset, file.begin() + e.offset + e.size);
+    EXPECT_EQ(written[size_t(i)].bytes, chunk) << "chunk " << i;
+  }
+}
+
+TEST(CWaveQ, keeps_buffers_in_write_order_until_taken_off) {
+  CWaveQ q;
+  const uint8_t a[] = {1, 2, 3}, b[] = {4, 5}, c[] = {6};
+  const uint8_t* pa = q.Push(a, 3);
+  const uint8_t* pb = q.Push(b, 2);
+  ASSERT_TRUE(pa && pb);
+  EXPECT_NE(pa, a);  // a copy
+  EXPECT_EQ(std::vector<uint8_t>(pa, pa + 3), std::vector<uint8_t>(a, a + 3));
+  EXPECT_EQ(q.count(), 2);
+  q.PopOldest();  // a played
+  EXPECT_EQ(q.count(), 1);
+  EXPECT_EQ(std::vector<uint8_t>(pb, pb + 2), std::vector<uint8_t>(b, b + 2));  // b untouched
+  const uint8_t* pc = q.Push(c, 1);
+  ASSERT_TRUE(pc);
+  q.DropNewest();  // c's write failed
+  EXPECT_EQ(q.count(), 1);
+  EXPECT_EQ(pb[1], 5);
+  q.Clear();
+  EXPECT_EQ(q.count(), 0);
+  q.PopOldest();  // a late callback on an empty queue changes nothing
+  q.DropNewest();
+  EXPECT_EQ(q.count(), 0);
+}
+
+}  // namespace
+}  // namespace tq::test
