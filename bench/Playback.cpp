@@ -9,6 +9,8 @@
 // Peak memory (VmHWM) is reported with Play1X.
 #include <benchmark/benchmark.h>
 
+#include "BenchMedia.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -29,25 +31,14 @@
 namespace tq {
 namespace {
 
-const std::string kDir = std::string(TQ_BUILD_DIR) + "/bench-media";
-const std::string kFront = kDir + "/20261205_120000_NF.mp4";
-const std::string kRear = kDir + "/20261205_120000_NR.mp4";
+const BenchPair pair = NameBenchPair("20261205_120000");
+const std::string& kDir = pair.dir;
+const std::string& kFront = pair.front;
+const std::string& kRear = pair.rear;
 
-bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
-
+bool Run(const std::string& command) { return RunShell(command); }
 bool EnsureMedia() {
-  static const bool ok = [] {
-    std::filesystem::create_directories(kDir);
-    const std::string gen = std::string(TQ_BUILD_DIR) + "/tqmb20-gen";
-    if (!std::filesystem::exists(kFront) &&
-        !Run(gen + " -q --duration 180 --size 1920x1080 --bitrate 8000 -o '" + kFront + "'"))
-      return false;
-    if (!std::filesystem::exists(kRear) &&
-        !Run(gen + " -q --camera rear --seed 2 --duration 180 --size 1280x720 --bitrate 4000 -o '" +
-             kRear + "'"))
-      return false;
-    return true;
-  }();
+  static const bool ok = MakeBenchPair(&pair, 180);
   return ok;
 }
 
