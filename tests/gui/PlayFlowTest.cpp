@@ -492,6 +492,64 @@ class PlayFlowTest : public QObject {
     QTRY_VERIFY(RequestsSettled());
     CheckQuiet(*v);
   }
+
+  void Playing_the_row_again_restarts_it_and_after_a_stop_shows_its_title() {
+    auto v = Start();
+    QVERIFY(v);
+    const int row = Row(*v, kNewFront);
+    DoubleClick(*v->list, row);
+    QTRY_VERIFY_WITH_TIMEOUT(v->player->Started(), kWaitMs);
+    QTRY_VERIFY(RequestsSettled());
+    QTRY_VERIFY_WITH_TIMEOUT(v->player->TimeBar()->PositionMs() >= 1000, kWaitMs);
+    DoubleClick(*v->list, row);  // the playing row: from its start again
+    QTRY_VERIFY_WITH_TIMEOUT(v->player->Started() && v->player->TimeBar()->PositionMs() < 1000, kWaitMs);
+    QCOMPARE(v->log.Count(CMainView::kRestart, v->log.Entries()[0].lParam), 1);
+    QTRY_VERIFY(RequestsSettled());
+    QTest::mouseClick(v->player->Button(CDispCtrlDlg::kIdStop), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!v->player->IsOpen(), kWaitMs);
+    QCOMPARE(v->view->ToolBar()->PlayingTitle(), QString());
+    // Stopped, the same row plays again as a pair, and the title says which.
+    DoubleClick(*v->list, row);
+    QTRY_VERIFY_WITH_TIMEOUT(v->player->IsOpen() && v->player->Started(), kWaitMs);
+    QCOMPARE(v->view->ToolBar()->PlayingTitle(), kNewFront);
+    QTRY_VERIFY_WITH_TIMEOUT(Look(*v).rear.camera == 1, kWaitMs);
+    QTRY_VERIFY(RequestsSettled());
+    CheckQuiet(*v);
+  }
+
+  void An_unplayable_recording_is_reported_then_the_next_newer_one_plays_data() {
+    QTest::addColumn<QString>("broken");
+    QTest::addColumn<QString>("then");  // the title afterwards; "" when the player closed
+    QTest::newRow("between the pairs") << "20261205_101530_NF" << kNewFront;
+    QTest::newRow("the newest") << "20261205_101700_NF" << QString();
+  }
+  void An_unplayable_recording_is_reported_then_the_next_newer_one_plays() {
+    QFETCH(QString, broken);
+    QFETCH(QString, then);
+    auto v = Start();
+    QVERIFY(v);
+    QFile file(v->folder + "/" + broken + ".mp4");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a recording, only text");
+    file.close();
+    v->list->Reload(v->folder.toStdString());
+    DoubleClick(*v->list, Row(*v, broken));
+    QTRY_COMPARE_WITH_TIMEOUT(v->messages.size(), qsizetype(1), kWaitMs);
+    QCOMPARE(v->messages[0], QString::fromStdString(LocalizedText(kTextMessage, "can_not_fileplay")) +
+                                 QString("\n[ %1.mp4 ]").arg(broken));
+    QTRY_COMPARE_WITH_TIMEOUT(v->view->ToolBar()->PlayingTitle(), then, kWaitMs);
+    if (then.isEmpty()) {
+      QTRY_VERIFY_WITH_TIMEOUT(!v->player->IsOpen(), kWaitMs);
+      QVERIFY(LogoPixels(*v) > 500);
+    } else {
+      QTRY_VERIFY_WITH_TIMEOUT(v->player->Started(), kWaitMs);
+      QCOMPARE(v->list->CurrentRow(), Row(*v, then));
+      QTRY_VERIFY_WITH_TIMEOUT(Look(*v).front.camera == 0, kWaitMs);
+    }
+    QTRY_VERIFY(RequestsSettled());
+    QVERIFY(v->watch.stuck.isEmpty());
+    QCOMPARE(v->messages.size(), qsizetype(1));
+  }
 };
 
 QObject* NewPlayFlowTest() { return new PlayFlowTest; }

@@ -566,10 +566,13 @@ void CDispCtrlDlg::OnPlayMsg(long long code, long long value) {
     case kPlayIndexedTo:
       if (bar_->Model().durationSec > 0) bar_->SetIndexedTo(value);
       return;
-    case kPlaySourceError:
+    case kPlaySourceError: {
       TraceLog(kTag, __LINE__, "PlayErr %d : %d\n", int(code), int(value));
+      const bool opening = !started_;
       OpenFailed();
+      emit sourceFailed(opening);  // the main view moves on or closes, as for a failed open
       return;
+    }
     default:
       TraceLog(kTag, __LINE__, "PlayErr %d : %d\n", int(code), int(value));
       return;
