@@ -126,6 +126,18 @@ class RequestLog : public QObject {
   static long long EntryParam(const CatalogEntry* e) { return static_cast<long long>(reinterpret_cast<intptr_t>(e)); }
 };
 
+// Counts the wait messages the main frame shows.
+class WaitShows : public QObject {
+ public:
+  int shown = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && qobject_cast<CWaitMsg*>(watched)) ++shown;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 // A modal dialog left open would stop the test for good: one open longer than this is
 // closed and named, and the test fails on it.
 class ModalWatch : public QObject {
@@ -208,6 +220,7 @@ class PlayFlowTest : public QObject {
     CDispCtrlDlg* player = nullptr;
     RequestLog log;
     ModalWatch watch;
+    WaitShows waits;
     QStringList messages;   // what the player told the user
     QStringList questions;  // what the file list asked
   };
@@ -231,6 +244,7 @@ class PlayFlowTest : public QObject {
     v->player = v->view->PlayerPanel();
     v->log.list = v->list;
     v->view->installEventFilter(&v->log);
+    qApp->installEventFilter(&v->waits);
     Viewer* raw = v.get();
     CDispCtrlDlg::Dialogs dialogs;
     dialogs.message = [raw](QWidget*, const QString& text) { raw->messages << text; };
@@ -287,9 +301,13 @@ class PlayFlowTest : public QObject {
     return frames;
   }
 
+  // No request in flight, and the wait message gone from the screen.
   static bool RequestsSettled() {
     const PlayRequests& r = SharedPlayRequests();
-    return r.pending == 0 && r.waitWindow == nullptr && !r.requestPending;
+    if (r.pending != 0 || r.waitWindow != nullptr || r.requestPending) return false;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<CWaitMsg*>(w) && w->isVisible()) return false;
+    return true;
   }
 
   // The test leaves the viewer as it found no fault: nothing stuck, nothing told the user.
@@ -333,8 +351,9 @@ class PlayFlowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(Look(*v).rear.camera == 1, kWaitMs);
     QVERIFY(v->player->SessionWindow()->SubView()->isVisible());
     QCOMPARE(LogoPixels(*v), 0);
-    // The request has been handled: the wait message is gone, the counts are back to rest.
+    // The request has been handled: the wait message came and went, the counts are at rest.
     QTRY_VERIFY(RequestsSettled());
+    QCOMPARE(v->waits.shown, 1);
     CheckQuiet(*v);
   }
 
@@ -349,7 +368,7 @@ class PlayFlowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
           const Screen s = Look(*v);
-          return s.rear.camera == 1 && s.front.camera == 0 && s.front.frame < kFps;
+          return s.rear.camera == 1 && s.rear.frame < kFps && s.front.camera == 0 && s.front.frame < kFps;
         }(),
         kWaitMs);
     // The requests the main view got: the pair, its end, the next pair.
@@ -365,6 +384,7 @@ class PlayFlowTest : public QObject {
     QCOMPARE(v->view->ToolBar()->PlayingTitle(), QString());
     QCOMPARE(v->player->TimeBar()->Text(), QString("00 / 00"));
     QTRY_VERIFY(RequestsSettled());
+    QCOMPARE(v->waits.shown, 3);  // the double click and each end
     QCOMPARE(v->log.Entries().size(), size_t(2));
     CheckQuiet(*v);
   }
@@ -426,39 +446,51 @@ class PlayFlowTest : public QObject {
     CheckQuiet(*v);
   }
 
-  void Deleting_the_ticked_playing_pair_closes_the_player_first_and_removes_every_file() {
+  void Deleting_ticked_rows_of_the_playing_pair_closes_the_player_first_data() {
+    QTest::addColumn<QStringList>("ticked");
+    QTest::addColumn<QStringList>("rowsLeft");
+    QTest::newRow("front and rear, with their logs")
+        << QStringList{kOldFront, kOldRear} << QStringList{kNewFront, kNewRear};
+    QTest::newRow("the rear partner alone") << QStringList{kOldRear} << QStringList{kNewFront, kNewRear, kOldFront};
+  }
+  void Deleting_ticked_rows_of_the_playing_pair_closes_the_player_first() {
+    QFETCH(QStringList, ticked);
+    QFETCH(QStringList, rowsLeft);
     auto v = Start();
     QVERIFY(v);
     DoubleClick(*v->list, Row(*v, kOldFront));
     QTRY_VERIFY_WITH_TIMEOUT(v->player->Started(), kWaitMs);
     QTRY_VERIFY(RequestsSettled());
     QVERIFY(v->player->IsPlaying());
-    ClickCheck(*v->list, Row(*v, kOldFront));
-    ClickCheck(*v->list, Row(*v, kOldRear));
+    for (const QString& name : ticked) ClickCheck(*v->list, Row(*v, name));
     QVERIFY(v->list->DeleteButton()->isEnabled());
     // When the progress dialog starts, the player has let go and every file is still there.
     bool closedBeforeDelete = false;
     QStringList filesThen;
-    std::vector<QString> reported;
+    QStringList reported;
     connect(v->list, &CFileListDlg::fileCtrlStarted, this, [&](CFileCtrlDlg* dialog) {
       closedBeforeDelete = !v->player->IsOpen() && !v->player->SessionWindow()->isVisible();
       filesThen = QDir(v->folder).entryList(QDir::Files, QDir::Name);
       connect(dialog, &CFileCtrlDlg::reported, dialog,
-              [&reported](int, int, const QString& name) { reported.push_back(name); });
+              [&reported](int, int, const QString& name) { reported << name; });
     });
     QTest::mouseClick(v->list->DeleteButton(), Qt::LeftButton);
     QCOMPARE(v->questions, QStringList{QString::fromStdString(LocalizedText(kTextMessage, "file_delete_message"))});
     QVERIFY(closedBeforeDelete);
-    QVERIFY(filesThen.contains(kOldFront + ".mp4") && filesThen.contains(kOldRear + ".mp4"));
-    QCOMPARE(reported, (std::vector<QString>{kOldFront, kOldRear}));
+    for (const QString& name : ticked) QVERIFY2(filesThen.contains(name + ".mp4"), qPrintable(name));
+    QCOMPARE(reported, ticked);
     QCOMPARE(v->log.Count(CDispCtrlDlg::kCloseStop, -1), 1);
-    QCOMPARE(v->list->Names(), QStringList({kNewFront, kNewRear}));
-    QCOMPARE(v->list->CurrentRow(), -1);
+    QCOMPARE(v->list->Names(), rowsLeft);
+    QCOMPARE(v->list->CurrentRow(), rowsLeft.indexOf(kOldFront));  // the played row stays marked
     QCOMPARE(v->view->ToolBar()->PlayingTitle(), QString());
     QCOMPARE(v->player->TimeBar()->Text(), QString("00 / 00"));
     QVERIFY(LogoPixels(*v) > 500);
     const QStringList left = QDir(v->folder).entryList(QDir::Files, QDir::Name);
-    for (const QString& f : left) QVERIFY2(!f.startsWith("20261205_101500"), qPrintable(f));
+    for (const QString& name : ticked)
+      for (const char* ext : {".mp4", ".thm"}) QVERIFY2(!left.contains(name + ext), qPrintable(name + ext));
+    const bool pairGone = !rowsLeft.contains(kOldFront);
+    for (const char* log : {"20261205_101500_N.gps", "20261205_101500_N.3gf"})
+      QVERIFY2(left.contains(log) != pairGone, log);  // the shared logs go with the last of the pair
     for (const QString& f : {kNewFront + ".mp4", kNewRear + ".mp4", QString("20261205_101600_N.gps")})
       QVERIFY2(left.contains(f), qPrintable(f));
     QVERIFY(!v->list->DeleteButton()->isEnabled());
@@ -467,6 +499,10 @@ class PlayFlowTest : public QObject {
     QVERIFY(!v->player->IsOpen());
     QCOMPARE(v->log.Entries().size(), size_t(1));
     QVERIFY(RequestsSettled());
+    // And a double click plays again.
+    DoubleClick(*v->list, Row(*v, kNewFront));
+    QTRY_VERIFY_WITH_TIMEOUT(v->player->IsOpen() && v->player->Started(), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(Look(*v).rear.camera == 1, kWaitMs);
     CheckQuiet(*v);
   }
 
