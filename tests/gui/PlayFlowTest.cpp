@@ -265,15 +265,15 @@ class PlayFlowTest : public QObject {
   struct Screen {
     FrameTagValue front, rear;
   };
-  static Screen Look(Viewer& v) {
+  static Screen Look(Viewer& v, QSize main = kFrontSize, QSize corner = kRearSize) {
     const QImage shot = v.frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
     CDispWndWidget* session = v.player->SessionWindow();
     Screen s;
     if (session->isVisible())
-      s.front = TagIn(shot, QRect(session->mapTo(v.frame.get(), QPoint(0, 0)), session->size()), kFrontSize);
+      s.front = TagIn(shot, QRect(session->mapTo(v.frame.get(), QPoint(0, 0)), session->size()), main);
     CDispSubDlg* pip = session->SubView();
     if (session->isVisible() && pip->isVisible())
-      s.rear = TagIn(shot, QRect(pip->mapTo(v.frame.get(), QPoint(0, 0)), pip->size()), kRearSize);
+      s.rear = TagIn(shot, QRect(pip->mapTo(v.frame.get(), QPoint(0, 0)), pip->size()), corner);
     return s;
   }
 
@@ -357,6 +357,26 @@ class PlayFlowTest : public QObject {
     CheckQuiet(*v);
   }
 
+  void Double_click_on_NR_plays_the_rear_with_its_front_in_the_corner() {
+    auto v = Start();
+    QVERIFY(v);
+    DoubleClick(*v->list, Row(*v, kNewRear));
+    QTRY_VERIFY_WITH_TIMEOUT(v->player->Started(), kWaitMs);
+    QCOMPARE(v->view->ToolBar()->PlayingTitle(), kNewRear);
+    const auto asked = v->log.Entries();
+    QCOMPARE(asked.size(), size_t(1));
+    QCOMPARE(uint32_t(asked[0].wParam), kPairRequestBit);
+    // The rear picture is the main one; its front partner sits in the corner.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+          const Screen s = Look(*v, kRearSize, kFrontSize);
+          return s.front.camera == 1 && s.rear.camera == 0;
+        }(),
+        kWaitMs);
+    QTRY_VERIFY(RequestsSettled());
+    CheckQuiet(*v);
+  }
+
   void The_end_of_NF_plays_the_next_newer_front_skipping_the_rear_rows() {
     auto v = Start();
     QVERIFY(v);
@@ -383,6 +403,8 @@ class PlayFlowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!v->player->IsOpen(), kWaitMs);
     QCOMPARE(v->view->ToolBar()->PlayingTitle(), QString());
     QCOMPARE(v->player->TimeBar()->Text(), QString("00 / 00"));
+    QVERIFY(!v->player->SessionWindow()->isVisible());
+    QVERIFY(LogoPixels(*v) > 500);
     QTRY_VERIFY(RequestsSettled());
     QCOMPARE(v->waits.shown, 3);  // the double click and each end
     QCOMPARE(v->log.Entries().size(), size_t(2));
