@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <memory>
 #include <set>
@@ -525,6 +526,32 @@ class PlayFlowTest : public QObject {
     DoubleClick(*v->list, Row(*v, kNewFront));
     QTRY_VERIFY_WITH_TIMEOUT(v->player->IsOpen() && v->player->Started(), kWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(Look(*v).rear.camera == 1, kWaitMs);
+    CheckQuiet(*v);
+  }
+
+  // The session's messages still queued when the list closes the player (a filter switch
+  // refills the list and closes synchronously) belong to the closed recording.
+  void Closing_before_the_start_message_arrives_leaves_the_player_closed() {
+    auto v = Start();
+    QVERIFY(v);
+    DoubleClick(*v->list, Row(*v, kNewFront));
+    // Only the main view's request is handled now (the wait message it would close at once
+    // is dropped), so nothing the engine posts reaches the panel before the close.
+    QCoreApplication::removePostedEvents(v->frame.get(), MsgEvent::TypeOf(UM_SHOW_WAIT));
+    QCoreApplication::sendPostedEvents(v->view, MsgEvent::TypeOf(UM_PLAY_REQUEST));
+    QVERIFY(v->player->IsOpen());
+    QThread::msleep(800);  // the engine indexes and posts while this thread is busy
+    QVERIFY(!v->player->Started());
+    QTest::mouseClick(v->list->FilterButton(1), Qt::LeftButton);  // rear off: refill, close
+    QVERIFY(!v->player->IsOpen());
+    QTest::qWait(500);  // the queued messages arrive
+    QVERIFY(!v->player->IsOpen());
+    QVERIFY(!v->player->SessionWindow()->isVisible());
+    QVERIFY(!v->player->Button(CDispCtrlDlg::kIdStop)->isEnabled());
+    QVERIFY(!v->player->Button(CDispCtrlDlg::kIdPlay)->isEnabled());
+    QCOMPARE(v->player->TimeBar()->Text(), QString("00 / 00"));
+    QVERIFY(LogoPixels(*v) > 500);
+    QVERIFY(RequestsSettled());
     CheckQuiet(*v);
   }
 

@@ -509,6 +509,9 @@ bool CDispCtrlDlg::event(QEvent* event) {
 }
 
 void CDispCtrlDlg::OnPlayMsg(long long code, long long value) {
+  // Closing stops the session's threads, but what they posted just before may still be
+  // queued: it belongs to the closed recording and must not show it again.
+  if (!open_) return;
   CDispWnd& session = view_->Session();
   switch (code) {
     case kPlayStartIndexed:
