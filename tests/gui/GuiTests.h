@@ -15,10 +15,11 @@ QObject* NewTimeBarTest();
 QObject* NewPlayerPanelTest();
 QObject* NewScreenDrawTest(bool accelerated);
 QObject* NewSessionViewTest();
+QObject* NewPlayFlowTest();
 // Offscreen run: every class; the renderers are the raster back end.
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
-          NewTimeBarTest(), NewPlayerPanelTest(), NewScreenDrawTest(false), NewSessionViewTest(),
+          NewTimeBarTest(), NewPlayerPanelTest(), NewScreenDrawTest(false), NewSessionViewTest(), NewPlayFlowTest(),
           NewViewerProcessTest(), NewOpenFileProcessTest()};
 }
 // OpenGL run (--gl, under xvfb-run): the classes that draw on screen, with OpenGL.

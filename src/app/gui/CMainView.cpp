@@ -53,6 +53,11 @@ CMainView::CMainView(AppState* state, QWidget* parent)
   toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
   fileList_->Reload(state_->browseFolder);
   SetPlayerKeyHandler([this](int key) { return player_->Key(key); });
+  // Most unplayable recordings are found by the session after OpenRecording returned.
+  connect(player_, &CDispCtrlDlg::sourceFailed, this, [this](bool opening) {
+    if (opening) MoveOnAfterFailedOpen();
+    else ClosePlayer(CDispCtrlDlg::kCloseStop);
+  });
 }
 
 CAboutDlg* CMainView::AboutBox() const { return about_.data(); }
@@ -260,6 +265,12 @@ void CMainView::ClosePlayer(int how) {
   emit playerClosed();  // the timeline drops its marks
 }
 
+bool CMainView::MoveOnAfterFailedOpen() {
+  if (fileList_->PlayNext()) return true;
+  ClosePlayer(CDispCtrlDlg::kCloseStop);  // nothing follows: no stale title stays behind
+  return false;
+}
+
 void CMainView::OnPlayRequest(long long wParam, long long lParam) {
   switch (lParam) {
     case kPlayEnded:
@@ -283,13 +294,14 @@ void CMainView::OnPlayRequest(long long wParam, long long lParam) {
         TraceLog("CMainView::OnPlayRequest", __LINE__, "request for a recording no longer listed\n");
         break;
       }
+      // The title again too: a stop cleared it, and the same row may be played once more.
+      toolbar_->SetPlayingTitle(QString::fromStdString(entry->name));
       if (wParam == kRestart) {
         player_->Restart();
         break;
       }
-      toolbar_->SetPlayingTitle(QString::fromStdString(entry->name));
       TraceLog("CMainView::OnPlayRequest", __LINE__, "play %s\n", entry->name.c_str());
-      if (!player_->OpenRecording(fileList_->Folder(), entry, uint32_t(wParam)) && fileList_->PlayNext()) return;
+      if (!player_->OpenRecording(fileList_->Folder(), entry, uint32_t(wParam)) && MoveOnAfterFailedOpen()) return;
       break;
     }
   }

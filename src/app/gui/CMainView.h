@@ -80,6 +80,9 @@ class CMainView : public QWidget {
   void DoLayout();
   void OnCardChanged(int kind, int lParam);
   void ClosePlayer(int how);
+  // A recording that cannot be opened gives way to the next one in time; with none left the
+  // player is closed. True when the next one was requested.
+  bool MoveOnAfterFailedOpen();
   // The request is done: the pending count falls and the wait message closes at zero.
   void FinishPlayRequest();
   Qt::Edges BorderEdges(const QPoint& pos) const;

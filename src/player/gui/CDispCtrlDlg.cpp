@@ -509,6 +509,9 @@ bool CDispCtrlDlg::event(QEvent* event) {
 }
 
 void CDispCtrlDlg::OnPlayMsg(long long code, long long value) {
+  // Closing stops the session's threads, but what they posted just before may still be
+  // queued: it belongs to the closed recording and must not show it again.
+  if (!open_) return;
   CDispWnd& session = view_->Session();
   switch (code) {
     case kPlayStartIndexed:
@@ -566,10 +569,13 @@ void CDispCtrlDlg::OnPlayMsg(long long code, long long value) {
     case kPlayIndexedTo:
       if (bar_->Model().durationSec > 0) bar_->SetIndexedTo(value);
       return;
-    case kPlaySourceError:
+    case kPlaySourceError: {
       TraceLog(kTag, __LINE__, "PlayErr %d : %d\n", int(code), int(value));
+      const bool opening = !started_;
       OpenFailed();
+      emit sourceFailed(opening);  // the main view moves on or closes, as for a failed open
       return;
+    }
     default:
       TraceLog(kTag, __LINE__, "PlayErr %d : %d\n", int(code), int(value));
       return;

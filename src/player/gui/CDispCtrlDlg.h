@@ -111,6 +111,11 @@ class CDispCtrlDlg : public QWidget {
   const MapReport& LastReport() const { return report_; }
   const std::vector<uint8_t>& SensorBlock() const { return sensor_; }
 
+ signals:
+  // The session could not open or read the recording; the user has been told and the panel
+  // shows its logo. `opening`: it failed before playback started (the open itself failed).
+  void sourceFailed(bool opening);
+
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
