@@ -278,6 +278,13 @@ class PlayFlowTest : public QObject {
     return s;
   }
 
+  // Keeps a picture of the whole window in the build folder's artefacts, for people to look at.
+  static void Keep(Viewer& v, const char* name) {
+    const QString dir = QString(TQ_BUILD_DIR) + "/artefacts";
+    QDir().mkpath(dir);
+    QVERIFY(v.frame->grab().save(dir + "/" + name + ".png"));
+  }
+
   // Pixels of the logo's body colour inside the player's logo box.
   static int LogoPixels(Viewer& v) {
     const QImage shot = v.player->grab().toImage();
@@ -352,6 +359,7 @@ class PlayFlowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(Look(*v).rear.camera == 1, kWaitMs);
     QVERIFY(v->player->SessionWindow()->SubView()->isVisible());
     QCOMPARE(LogoPixels(*v), 0);
+    Keep(*v, "flow-pair-playing");
     // The request has been handled: the wait message came and went, the counts are at rest.
     QTRY_VERIFY(RequestsSettled());
     QCOMPARE(v->waits.shown, 1);
@@ -437,6 +445,7 @@ class PlayFlowTest : public QObject {
       QCOMPARE(Look(*v).front.camera, 0);
       QVERIFY(!v->player->IsPlaying());
     }
+    Keep(*v, "flow-paused-after-steps");
     // Space again plays on.
     QVERIFY(v->view->PlayerKey(Qt::Key_Space));
     QVERIFY(v->player->IsPlaying());
@@ -461,6 +470,7 @@ class PlayFlowTest : public QObject {
     QVERIFY(LogoPixels(*v) > 500);
     QCOMPARE(v->view->ToolBar()->PlayingTitle(), QString());
     QVERIFY(!stop->isEnabled());
+    Keep(*v, "flow-stopped");
     // Stopped for good: nothing else opens afterwards.
     QTest::qWait(300);
     QVERIFY(!v->player->IsOpen());
