@@ -67,7 +67,7 @@ class OpenFileProcessTest : public QObject {
     QVERIFY(viewer.waitForFinished(20000));
     QCOMPARE(viewer.exitCode(), 0);
     const QString trace = Trace(home.path());
-    QVERIFY2(trace.contains("open " + file), qPrintable(trace));
+    QVERIFY2(trace.contains("open " + file + "\n"), qPrintable(trace));
     // The first recording asked for is the file's own row.
     const qsizetype play = trace.indexOf("] play ");
     QVERIFY2(play >= 0, qPrintable(trace));

@@ -77,7 +77,7 @@ void CMainFrame::RestoreForSecondStart() {
   else show();
   raise();
   activateWindow();
-  TraceLog("CMainFrame", __LINE__, "restored for a second start");
+  TraceLog("CMainFrame", __LINE__, "restored for a second start\n");
   emit restoredForSecondStart();
 }
 

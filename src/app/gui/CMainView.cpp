@@ -253,7 +253,7 @@ void CMainView::OnCardChanged(int kind, int lParam) {
     state_->browseFolder = a.browseFolder;
     toolbar_->SetPlayingTitle(QString());
     fileList_->Reload(state_->browseFolder);
-    TraceLog("CMainView", __LINE__, "browse %s", state_->browseFolder.c_str());
+    TraceLog("CMainView", __LINE__, "browse %s\n", state_->browseFolder.c_str());
   }
   if (a.refreshSelector) toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
   if (a.closeAbout && about_) about_->accept();

@@ -80,7 +80,7 @@ bool CNorvantaSDApp::InitInstance(const AppOptions& options, int* exitCode) {
   // recording given to this one).
   instance_ = std::make_unique<QtSingleInstance>(qEnvironmentVariable("TQ_MB20_INSTANCE"));
   if (instance_->AskRunningInstance(1000, QString::fromStdString(open.path))) return false;
-  if (!instance_->Listen()) TraceLog("CNorvantaSDApp", __LINE__, "single-instance socket unavailable");
+  if (!instance_->Listen()) TraceLog("CNorvantaSDApp", __LINE__, "single-instance socket unavailable\n");
 
   // 2-7. Version, folders, settings, language, fonts.
   drives_ = std::make_unique<SystemDriveProvider>();
@@ -106,7 +106,7 @@ bool CNorvantaSDApp::InitInstance(const AppOptions& options, int* exitCode) {
   connect(instance_.get(), &QtSingleInstance::openRequested, this, [this](const QString& path) {
     OpenFileRequest request = DecideOpenFile(path.toStdString(), std::string());
     if (request.ok) OpenRecordingFile(request);
-    else TraceLog("CNorvantaSDApp", __LINE__, "cannot open %s: %s", path.toUtf8().constData(), request.error.c_str());
+    else TraceLog("CNorvantaSDApp", __LINE__, "cannot open %s: %s\n", path.toUtf8().constData(), request.error.c_str());
   });
   // Played once the event loop runs: the wait message is a modal loop of its own.
   if (open.ok) QTimer::singleShot(0, this, [this, open] { OpenRecordingFile(open); });
@@ -125,7 +125,7 @@ void CNorvantaSDApp::OpenRecordingFile(const OpenFileRequest& request) {
     view->ToolBar()->SetPlayingTitle(QString());
     list->Reload(request.folder);
   }
-  TraceLog("CNorvantaSDApp", __LINE__, "open %s", request.path.c_str());
+  TraceLog("CNorvantaSDApp", __LINE__, "open %s\n", request.path.c_str());
   if (request.recording) {
     if (list->PlayFile(request.base)) return;
     list->ShowAllRows();  // hidden by a filter, or newer than the last scan
