@@ -420,7 +420,7 @@ class PlayFlowTest : public QObject {
     CheckQuiet(*v);
   }
 
-  void Space_pauses_and_the_arrows_step_one_frame() {
+  void Space_pauses_and_the_arrows_step_one_frame_and_ten_back() {
     auto v = Start();
     QVERIFY(v);
     DoubleClick(*v->list, Row(*v, kNewFront));
@@ -450,6 +450,18 @@ class PlayFlowTest : public QObject {
     QVERIFY(v->view->PlayerKey(Qt::Key_Space));
     QVERIFY(v->player->IsPlaying());
     QTRY_VERIFY_WITH_TIMEOUT(Look(*v).front.frame > paused + 1, kWaitMs);
+    // Ten steps back from past the first second: the last ones cross the key frame at
+    // one second and are decoded again from the one before.
+    QTRY_VERIFY_WITH_TIMEOUT(Look(*v).front.frame >= kFps + 2, kWaitMs);
+    QVERIFY(v->view->PlayerKey(Qt::Key_Space));
+    QTRY_VERIFY_WITH_TIMEOUT(Look(*v).front.valid(), kWaitMs);
+    const int from = Look(*v).front.frame;
+    QVERIFY2(from >= kFps + 2 && from < 3 * kFps, qPrintable(QString::number(from)));
+    for (int back = 1; back <= 10; ++back) {
+      QVERIFY(v->view->PlayerKey(Qt::Key_Left));
+      QTRY_COMPARE_WITH_TIMEOUT(Look(*v).front.frame, from - back, kWaitMs);
+    }
+    Keep(*v, "flow-ten-steps-back");
     CheckQuiet(*v);
   }
 
