@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "FileListDrive.h"
 #include "GuiTests.h"
 #include "app/AppSettings.h"
 #include "app/LocalizedText.h"
@@ -76,23 +77,6 @@ bool Generate(const QString& dir, const QString& start, const QString& camera, c
 
 long long EntryParam(const CatalogEntry* e) { return static_cast<long long>(reinterpret_cast<intptr_t>(e)); }
 
-QPoint RowCentre(CFileListDlg& list, int row) {
-  return list.List()->visualItemRect(list.List()->item(row, 0)).center();
-}
-
-// As a person double-clicks: press and release, then the double click and its release.
-void DoubleClick(CFileListDlg& list, int row) {
-  QWidget* viewport = list.List()->viewport();
-  const QPoint at = RowCentre(list, row);
-  QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-  QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-  QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
-}
-
-void ClickCheck(CFileListDlg& list, int row) {
-  QRect cell = list.List()->visualItemRect(list.List()->item(row, 0));
-  QTest::mouseClick(list.List()->viewport(), Qt::LeftButton, {}, CVelListCtrl::CheckRect(cell).center());
-}
 
 void ResetRequests() {
   PlayRequests& r = SharedPlayRequests();

@@ -21,6 +21,7 @@
 
 #include "CameraRecording.h"
 #include "FrameTag.h"
+#include "FileListDrive.h"
 #include "GuiTests.h"
 #include "ScreenPictures.h"
 #include "app/AppSettings.h"
@@ -175,23 +176,6 @@ void ResetRequests() {
   r.requestPending = false;
 }
 
-QPoint RowCentre(CFileListDlg& list, int row) {
-  return list.List()->visualItemRect(list.List()->item(row, 0)).center();
-}
-
-// As a person double-clicks a row: press and release, then the double click and its release.
-void DoubleClick(CFileListDlg& list, int row) {
-  QWidget* viewport = list.List()->viewport();
-  const QPoint at = RowCentre(list, row);
-  QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-  QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-  QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
-}
-
-void ClickCheck(CFileListDlg& list, int row) {
-  const QRect cell = list.List()->visualItemRect(list.List()->item(row, 0));
-  QTest::mouseClick(list.List()->viewport(), Qt::LeftButton, {}, CVelListCtrl::CheckRect(cell).center());
-}
 
 // The tag a window area of the grabbed frame shows, mapped back to the picture's size (the
 // picture is stretched over the whole area).

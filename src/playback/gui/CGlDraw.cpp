@@ -56,9 +56,7 @@ bool CGlDraw::Draw(const DrawPicture* picture, int flags, bool present) {
   PictureSlot& s = surface()->slot();
   {
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.flags = flags;
-    s.zoomed = zoom_ != nullptr;
-    if (zoom_) s.zoom = *zoom_;
+    s.SetViewLocked(flags, zoom_);
     if (picture) {
       if (!TakesPlanarYuv(picture->format) || picture->width <= 0 || picture->height <= 0) return false;
       const int w = picture->width, h = picture->height, cw = (w + 1) / 2, ch = (h + 1) / 2;
@@ -73,11 +71,7 @@ bool CGlDraw::Draw(const DrawPicture* picture, int flags, bool present) {
         if (!in || stride < pw) return false;
         for (int row = 0; row < ph; ++row, out += pw) std::memcpy(out, in + size_t(row) * stride, size_t(pw));
       }
-      s.format = kDrawI420;
-      s.width = w;
-      s.height = h;
-      s.black = false;
-      ++s.serial;
+      s.PublishedLocked(kDrawI420, w, h);
     }
   }
   if (present) surface()->RequestPaint();
@@ -86,11 +80,7 @@ bool CGlDraw::Draw(const DrawPicture* picture, int flags, bool present) {
 
 bool CGlDraw::Clear() {
   if (CanvasFailed()) return false;
-  {
-    std::lock_guard<std::mutex> lock(surface()->slot().mutex);
-    surface()->slot().black = true;
-  }
-  surface()->RequestPaint();
+  surface()->ShowBlack();
   return true;
 }
 

@@ -30,9 +30,7 @@ bool CRasterDraw::Draw(const DrawPicture* picture, int flags, bool present) {
   PictureSlot& s = surface()->slot();
   {
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.flags = flags;
-    s.zoomed = zoom_ != nullptr;
-    if (zoom_) s.zoom = *zoom_;
+    s.SetViewLocked(flags, zoom_);
     if (picture) {
       const int w = picture->width, h = picture->height;
       if (picture->format != kDrawRgb32 || w <= 0 || h <= 0 || !picture->data[0] ||
@@ -45,11 +43,7 @@ bool CRasterDraw::Draw(const DrawPicture* picture, int flags, bool present) {
       for (int row = 0; row < h; ++row)
         std::memcpy(s.image.scanLine(row), picture->data[0] + size_t(row) * picture->linesize[0],
                     size_t(w) * kBgraBytes);
-      s.format = kDrawRgb32;
-      s.width = w;
-      s.height = h;
-      s.black = false;
-      ++s.serial;
+      s.PublishedLocked(kDrawRgb32, w, h);
     }
   }
   if (present) surface()->RequestPaint();
@@ -58,11 +52,7 @@ bool CRasterDraw::Draw(const DrawPicture* picture, int flags, bool present) {
 
 bool CRasterDraw::Clear() {
   if (!surface()) return false;
-  {
-    std::lock_guard<std::mutex> lock(surface()->slot().mutex);
-    surface()->slot().black = true;
-  }
-  surface()->RequestPaint();
+  surface()->ShowBlack();
   return true;
 }
 

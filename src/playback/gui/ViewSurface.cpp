@@ -52,6 +52,14 @@ void ViewSurface::Bind(Mode mode) {
   RequestPaint();
 }
 
+void ViewSurface::ShowBlack() {
+  {
+    std::lock_guard<std::mutex> lock(slot_.mutex);
+    slot_.black = true;
+  }
+  RequestPaint();
+}
+
 void ViewSurface::RequestPaint() {
   if (paintPending_.exchange(true)) return;
   // Queued to the GUI thread; dropped by Qt if the surface is gone by then.

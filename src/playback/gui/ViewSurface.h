@@ -36,6 +36,21 @@ struct PictureSlot {
   ZoomRect zoom;                // source rectangle while zoomed
   bool black = true;            // cleared: the window shows black
   uint64_t serial = 0;          // bumped with every new picture
+
+  // What every draw records: the flags and the view's zoom rectangle (null: all).
+  void SetViewLocked(int newFlags, const ZoomRect* newZoom) {
+    flags = newFlags;
+    zoomed = newZoom != nullptr;
+    if (newZoom) zoom = *newZoom;
+  }
+  // A new picture of this layout and size is in the slot.
+  void PublishedLocked(int newFormat, int newWidth, int newHeight) {
+    format = newFormat;
+    width = newWidth;
+    height = newHeight;
+    black = false;
+    ++serial;
+  }
 };
 
 // The part of the picture to show: the zoom rectangle clamped to the picture, or all of
@@ -61,6 +76,8 @@ class ViewSurface : public QWidget {
   void Bind(Mode mode);
   Mode mode() const { return mode_.load(); }
   void RequestPaint();
+  // Marks the slot black and queues a present (a renderer's Clear).
+  void ShowBlack();
   PictureSlot& slot() { return slot_; }
 
   // GUI thread. The OpenGL canvas could not start after its renderer bound: `handler`
