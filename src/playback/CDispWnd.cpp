@@ -444,15 +444,13 @@ void CDispWnd::Seek(uint32_t ms) {
   if (playMode_ == kPlayNone) return;
   {
     std::lock_guard<std::mutex> lock(indexMutex_);
+    if (!paused_) audioAlign_ = true;
     AudClose();
     SeekView(ms);
     if (rearPresent_) rear_.SeekView(ms);
     if (!paused_) {
       reposition_ = 1;
-      if (speed_ == kSpeed1X) {
-        audioAlign_ = true;
-        AudStart();
-      }
+      if (speed_ == kSpeed1X) AudStart();
       return;
     }
   }

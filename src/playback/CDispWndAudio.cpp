@@ -185,10 +185,13 @@ void CDispWnd::AlignAudioLocked(int32_t shown) {
 }
 
 void CDispWnd::FeedSound() {
-  if (speed_ != kSpeed1X || waitCountdown_ > 0 || audioAlign_) return;
+  if (speed_ != kSpeed1X || waitCountdown_ > 0) return;
   if (waveQ_.count() >= kMaxQueuedWaves) return;
   std::lock_guard<std::mutex> lock(audioMutex_);
-  if (!waveOpen_ || audioCursor_ >= audio_.Count()) return;
+  // Looked at under the lock: a seek or resume on the UI thread raises the flag before it
+  // reopens the device, so a device opened for the new position never gets a sample of
+  // the old one.
+  if (audioAlign_ || !waveOpen_ || audioCursor_ >= audio_.Count()) return;
   const FrameEntry e = audio_.at(audioCursor_);
   if (e.size == 0) return;
   AudPlayLocked(e);

@@ -45,17 +45,20 @@ class TimelineObserver final : public PlaybackObserver {
     std::lock_guard<std::mutex> lock(mutex_);
     return items_.size();
   }
-  // The first sound written at or after item `from`, with the front picture shown last
-  // before it; false when there is none.
-  bool FirstSoundAfter(size_t from, uint32_t* soundMs, uint32_t* pictureMs) const {
+  // The first front picture at or after item `from` and the first sound written after it;
+  // false until both are there. Sound written before that picture may still be the old
+  // position's, on its way into a device that is being closed.
+  bool FirstSoundAfter(size_t from, uint32_t* soundMs, uint32_t* pictureMs,
+                       size_t* soundIndex = nullptr) const {
     const auto items = Items();
     bool havePicture = false;
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (!items[i].audio) {
+    for (size_t i = from; i < items.size(); ++i) {
+      if (!items[i].audio && !havePicture) {
         *pictureMs = items[i].timeMs;
         havePicture = true;
-      } else if (i >= from && havePicture) {
+      } else if (items[i].audio && havePicture) {
         *soundMs = items[i].timeMs;
+        if (soundIndex) *soundIndex = i;
         return true;
       }
     }
@@ -119,14 +122,24 @@ class SoundSessionTest : public testing::Test {
       return false;
     });
   }
-  // The first sound after item `from` starts with the sample playing at the picture then
-  // shown: at most one sample earlier, never later.
-  void ExpectAlignedFrom(size_t from, const char* what) {
+  // The first sound after the first picture from item `from` on starts with the sample
+  // playing at that picture: at most one sample earlier, never later. Then, paused, every
+  // buffer the device got since its open number `openNumber` was written after that
+  // picture: nothing of the old position slipped in first.
+  void ExpectAlignedFrom(size_t from, const char* what, int openNumber = 0) {
     uint32_t sound = 0, picture = 0;
-    ASSERT_TRUE(WaitUntil([&] { return timeline.FirstSoundAfter(from, &sound, &picture); }))
+    size_t soundIndex = 0;
+    ASSERT_TRUE(WaitUntil([&] { return timeline.FirstSoundAfter(from, &sound, &picture, &soundIndex); }))
         << what << ": no sound afterwards";
     EXPECT_LE(sound, picture) << what;
     EXPECT_LT(double(picture) - double(sound), kAacFrameMs + 1) << what;
+    if (openNumber == 0) return;
+    session->Pause(true);  // no writes from here on
+    const size_t heard = timeline.SoundsFrom(soundIndex);
+    size_t intoDevice = 0;
+    for (const WrittenBuffer& b : device->Written()) intoDevice += int(b.openNumber) >= openNumber;
+    EXPECT_EQ(intoDevice, heard) << what << ": buffers written into the reopened device before the picture";
+    session->Pause(false);
   }
 
   TempDir settings;
@@ -241,9 +254,9 @@ TEST_F(SoundSessionTest, pause_empties_the_queue_and_resume_restarts_at_the_pict
   SleepMs(100);
   EXPECT_EQ(device->WrittenCount(), written) << "sound written while paused";
   const size_t mark = timeline.Size();
+  EXPECT_EQ(device->OpenCount(), 1);
   session->Pause(false);
-  ExpectAlignedFrom(mark, "after resume");
-  EXPECT_EQ(device->OpenCount(), 2);
+  ExpectAlignedFrom(mark, "after resume", 2);
 }
 
 TEST_F(SoundSessionTest, a_seek_while_playing_restarts_sound_at_the_key_frame_shown) {
@@ -258,17 +271,15 @@ TEST_F(SoundSessionTest, a_seek_while_playing_restarts_sound_at_the_key_frame_sh
     SCOPED_TRACE(row.target);
     ASSERT_FALSE(session->paused());
     const size_t mark = timeline.Size();
+    const int reopened = device->OpenCount() + 1;
     session->Seek(row.target);
+    // The first picture after the seek is the key frame; the sound starts with it.
     uint32_t sound = 0, picture = 0;
     ASSERT_TRUE(WaitUntil([&] { return timeline.FirstSoundAfter(mark, &sound, &picture); }));
-    // The first picture after the seek is the key frame; the sound starts with it.
-    const auto items = timeline.Items();
-    auto firstPicture = std::find_if(items.begin() + long(mark), items.end(),
-                                     [](const TimelineObserver::Item& i) { return !i.audio; });
-    ASSERT_NE(firstPicture, items.end());
-    EXPECT_EQ(firstPicture->timeMs, row.keyMs);
-    ExpectAlignedFrom(mark, "after seek");
-    SleepMs(150);
+    EXPECT_EQ(picture, row.keyMs);
+    ExpectAlignedFrom(mark, "after seek", reopened);
+    const size_t resumed = timeline.Size();
+    ASSERT_TRUE(WaitUntil([&] { return timeline.SoundsFrom(resumed) > 2; }));  // sound flows again
   }
 }
 
@@ -283,9 +294,10 @@ TEST_F(SoundSessionTest, nothing_is_written_at_2x_and_1x_brings_sound_back_align
   ASSERT_TRUE(WaitUntil([&] { return timeline.Size() > atDouble + 8; }));  // pictures go on
   EXPECT_EQ(timeline.SoundsFrom(atDouble), 0u);
   const size_t mark = timeline.Size();
+  const int reopened = device->OpenCount() + 1;
   session->SetSpeed(kSpeed1X);
-  ExpectAlignedFrom(mark, "back to 1X");
   EXPECT_TRUE(device->IsOpen());
+  ExpectAlignedFrom(mark, "back to 1X", reopened);
 }
 
 TEST_F(SoundSessionTest, exchanging_front_and_rear_reopens_sound_at_the_picture) {
@@ -300,8 +312,7 @@ TEST_F(SoundSessionTest, exchanging_front_and_rear_reopens_sound_at_the_picture)
   const size_t mark = timeline.Size();
   session->SetSwap(true);
   EXPECT_FALSE(session->paused());
-  ExpectAlignedFrom(mark, "after the exchange");
-  EXPECT_EQ(device->OpenCount(), 2);
+  ExpectAlignedFrom(mark, "after the exchange", 2);
 }
 
 TEST_F(SoundSessionTest, a_whole_recording_at_2x_and_4x_writes_nothing) {
