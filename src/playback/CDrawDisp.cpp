@@ -40,6 +40,14 @@ void RegisterDrawBackend(DrawKind kind, DrawBackend backend) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.mutex);
   r.backends[size_t(kind)] = std::move(backend);
+  ProcessDrawCaps().switchedOff.fetch_and(~(1 << int(kind)));
+}
+
+void SwitchOffDrawKind(DrawKind kind) {
+  DrawCapabilities& caps = ProcessDrawCaps();
+  caps.switchedOff.fetch_or(1 << int(kind));
+  if (kind == DrawKind::Accelerated) caps.acceleratedUsable.store(0);
+  if (kind == DrawKind::Surface) caps.surfaceUsable.store(0);
 }
 
 void ProbeDraw(DrawWindow window) {
@@ -50,6 +58,10 @@ void ProbeDraw(DrawWindow window) {
     DrawBackend b = BackendOf(kind);
     if (b.create && b.probe) b.probe(window, caps);
   }
+  // Every session window probes again; a kind that failed stays off all the same.
+  const int off = caps.switchedOff.load();
+  if (off & (1 << int(DrawKind::Accelerated))) caps.acceleratedUsable.store(0);
+  if (off & (1 << int(DrawKind::Surface))) caps.surfaceUsable.store(0);
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.mutex);
@@ -83,7 +95,7 @@ int CDrawDisp::Select(DrawWindow window, int width, int height) {
         return code;
       }
     }
-    s.usable->store(0);  // this kind failed once: off for the rest of the process
+    SwitchOffDrawKind(s.kind);  // failed once: off for the rest of the process
   }
   DrawBackend raster = BackendOf(DrawKind::Raster);
   std::unique_ptr<CDraw> d = raster.create ? raster.create() : std::make_unique<NullDraw>();

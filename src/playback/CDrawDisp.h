@@ -32,6 +32,7 @@ struct DrawCapabilities {
   std::atomic<int> screenHeight{0};
   std::atomic<int> acceleratedUsable{0};  // 0/1
   std::atomic<int> surfaceUsable{0};      // kSurface* bits
+  std::atomic<int> switchedOff{0};        // bit 1 << DrawKind of kinds that failed to start
 };
 DrawCapabilities& ProcessDrawCaps();
 
@@ -43,7 +44,12 @@ struct DrawBackend {
 };
 
 // Registers (or with an empty backend, removes) the back end of one kind for the process.
+// A back end registered anew has not failed yet: its kind is no longer switched off.
 void RegisterDrawBackend(DrawKind kind, DrawBackend backend);
+
+// A renderer of this kind failed to start or to draw: not usable, and later probes leave
+// it so for the rest of the process.
+void SwitchOffDrawKind(DrawKind kind);
 
 // Runs when the first session window is created: probes every registered kind and counts
 // the processor cores for the decoders.

@@ -17,6 +17,7 @@
 #include "playback/CDrawDisp.h"
 #include "playback/gui/CDispSubDlg.h"
 #include "playback/gui/CDispWndWidget.h"
+#include "playback/gui/ScreenDraw.h"
 #include "playback/gui/ViewSurface.h"
 #include "playback/gui/ViewWaitMsg.h"
 
@@ -291,6 +292,18 @@ class SessionViewTest : public QObject {
         5000);
     QVERIFY2(frames.size() >= 3, "the raster back end did not take over");
     view->Session().StopPlay();
+    // A later window probes again, and OpenGL stays off for it all the same.
+    auto later = MakeView({640, 360});
+    QCOMPARE(ProcessDrawCaps().acceleratedUsable.load(), 0);
+    QVERIFY(Start(*later, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(SurfaceTag(later->FrontSurface(), 320, 180).valid(), 5000);
+    QVERIFY(later->FrontSurface()->mode() == ViewSurface::Mode::Raster);
+    QCOMPARE(later->Session().formatCode(), int(kDrawRgb32));
+    later->Session().StopPlay();
+    // Registered anew, OpenGL is tried again (the classes after this one draw with it).
+    RegisterScreenDraw(true);
+    auto fresh = MakeView({640, 360});
+    QCOMPARE(ProcessDrawCaps().acceleratedUsable.load(), 1);
   }
 };
 

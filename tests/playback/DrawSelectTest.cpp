@@ -103,6 +103,43 @@ TEST_F(DrawSelect, a_failed_accelerated_start_sends_later_views_straight_on) {
   EXPECT_EQ(made.count[int(DrawKind::Surface)], 2);
 }
 
+// Every session window probes; a kind that failed to start stays off until its back end
+// is registered anew.
+TEST_F(DrawSelect, a_kind_that_failed_stays_off_through_later_probes) {
+  Made made;
+  DrawBackend accel = Fixed(DrawKind::Accelerated, 0, &made);
+  accel.probe = [](DrawWindow, DrawCapabilities& caps) { caps.acceleratedUsable = 1; };
+  DrawBackend surface = Fixed(DrawKind::Surface, 0, &made);
+  surface.probe = [](DrawWindow, DrawCapabilities& caps) { caps.surfaceUsable = kSurfaceI420; };
+  RegisterDrawBackend(DrawKind::Accelerated, accel);
+  RegisterDrawBackend(DrawKind::Surface, surface);
+  RegisterDrawBackend(DrawKind::Raster, Fixed(DrawKind::Raster, kDrawRgb32, &made));
+  ProbeDraw(nullptr);
+  ASSERT_EQ(ProcessDrawCaps().acceleratedUsable.load(), 1);
+  CDrawDisp first;
+  EXPECT_EQ(first.Select(nullptr, 64, 64), kDrawRgb32);
+  for (int window = 2; window <= 3; ++window) {
+    SCOPED_TRACE(window);
+    ProbeDraw(nullptr);
+    EXPECT_EQ(ProcessDrawCaps().acceleratedUsable.load(), 0);
+    EXPECT_EQ(ProcessDrawCaps().surfaceUsable.load(), 0);
+    CDrawDisp later;
+    EXPECT_EQ(later.Select(nullptr, 64, 64), kDrawRgb32);
+  }
+  EXPECT_EQ(made.count[int(DrawKind::Accelerated)], 1);
+  EXPECT_EQ(made.count[int(DrawKind::Surface)], 1);
+  EXPECT_EQ(made.count[int(DrawKind::Raster)], 3);
+  // A new accelerated back end is probed and tried again; the surface kind stays off.
+  accel = Fixed(DrawKind::Accelerated, kDrawYv12, &made);
+  accel.probe = [](DrawWindow, DrawCapabilities& caps) { caps.acceleratedUsable = 1; };
+  RegisterDrawBackend(DrawKind::Accelerated, accel);
+  ProbeDraw(nullptr);
+  EXPECT_EQ(ProcessDrawCaps().acceleratedUsable.load(), 1);
+  EXPECT_EQ(ProcessDrawCaps().surfaceUsable.load(), 0);
+  CDrawDisp again;
+  EXPECT_EQ(again.Select(nullptr, 64, 64), kDrawYv12);
+}
+
 TEST_F(DrawSelect, probe_writes_capabilities_and_counts_decoder_threads) {
   Made made;
   DrawBackend accel = Fixed(DrawKind::Accelerated, kDrawYv12, &made);

@@ -65,7 +65,7 @@ GlCanvas::~GlCanvas() {
 
 void GlCanvas::MarkFailed() {
   if (failed_.exchange(true)) return;
-  ProcessDrawCaps().acceleratedUsable.store(0);
+  SwitchOffDrawKind(DrawKind::Accelerated);
   surface_->AcceleratedFailed();
 }
 
