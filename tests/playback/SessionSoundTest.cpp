@@ -1,10 +1,16 @@
 // Sound through the real engine into the memory wave-out device: what is written, when it
 // starts after a pause, a seek or a speed change, and how failures stay silent.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <filesystem>
 #include <iterator>
 #include <map>
+#include <thread>
 
 #include "AviRecording.h"
 #include "container/AviValid.h"
@@ -36,6 +42,20 @@ class TimelineObserver final : public PlaybackObserver {
   void AudioWritten(uint32_t timeMs, uint32_t bytes, uint64_t) override {
     std::lock_guard<std::mutex> lock(mutex_);
     items_.push_back({true, timeMs, bytes});
+  }
+  // Where in the items the first wait began and ended (0 until it did).
+  void ShowWait(bool show) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t& at = show ? waitShownAt_ : waitHiddenAt_;
+    if (at == 0) at = items_.size();
+  }
+  size_t WaitShownAt() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waitShownAt_;
+  }
+  size_t WaitHiddenAt() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waitHiddenAt_;
   }
   std::vector<Item> Items() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -78,6 +98,7 @@ class TimelineObserver final : public PlaybackObserver {
  private:
   mutable std::mutex mutex_;
   std::vector<Item> items_;
+  size_t waitShownAt_ = 0, waitHiddenAt_ = 0;
 };
 
 std::string ReadAll(const std::string& path) {
@@ -313,6 +334,52 @@ TEST_F(SoundSessionTest, exchanging_front_and_rear_reopens_sound_at_the_picture)
   session->SetSwap(true);
   EXPECT_FALSE(session->paused());
   ExpectAlignedFrom(mark, "after the exchange", 2);
+}
+
+// Presentation catching up with the indexer waits in silence; when records arrive the
+// sound comes back with the picture. The wait is made with a transport stream written
+// into a pipe in two parts, the second once the wait has shown.
+TEST_F(SoundSessionTest, sound_stops_while_waiting_for_the_indexer_and_comes_back_aligned) {
+  TempDir dir;
+  const std::string ts = dir.file("clip.ts");
+  const auto made = RunCommand(
+      "ffmpeg -v error -nostdin -f lavfi -i testsrc=size=256x144:rate=30 -f lavfi "
+      "-i sine=frequency=440:sample_rate=48000 -t 8 -c:v libx264 -preset ultrafast -bf 0 -g 30 "
+      "-c:a aac -f mpegts " + Quote(ts));
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+  const std::string bytes = ReadAll(ts);
+  const std::string fifo = dir.file("pipe.ts");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> sawWait{false};
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    if (fd < 0) return;
+    auto put = [&](size_t from, size_t to) {
+      for (size_t done = from; done < to;) {
+        const ssize_t n = ::write(fd, bytes.data() + done, to - done);
+        if (n <= 0) return;
+        done += size_t(n);
+      }
+    };
+    const size_t first = bytes.size() * 3 / 4;  // 6 s: enough for the stream probe
+    put(0, first);
+    sawWait = WaitUntil([&] { return timeline.WaitShownAt() != 0; }, 20000);
+    put(first, bytes.size());
+    ::close(fd);
+  });
+  Make();
+  session->StartPlay(fifo, "", kSourceMp4, nullptr, 0);
+  EXPECT_EQ(session->playMode(), kPlayDemuxed);
+  const bool waited = WaitUntil([&] { return timeline.WaitHiddenAt() != 0; }, 30000);
+  writer.join();
+  ASSERT_TRUE(sawWait.load()) << "presentation never waited for the indexer";
+  ASSERT_TRUE(waited) << "the wait never ended";
+  ASSERT_TRUE(session->hasSound());
+  const size_t shownAt = timeline.WaitShownAt(), hiddenAt = timeline.WaitHiddenAt();
+  EXPECT_GT(timeline.SoundsFrom(0) - timeline.SoundsFrom(shownAt), 100u) << "sound before the wait";
+  EXPECT_EQ(timeline.SoundsFrom(shownAt) - timeline.SoundsFrom(hiddenAt), 0u) << "sound while waiting";
+  ExpectAlignedFrom(hiddenAt, "after the wait", 2);
+  session->StopPlay();
 }
 
 TEST_F(SoundSessionTest, a_whole_recording_at_2x_and_4x_writes_nothing) {
