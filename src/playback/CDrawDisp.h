@@ -51,8 +51,8 @@ void RegisterDrawBackend(DrawKind kind, DrawBackend backend);
 // it so for the rest of the process.
 void SwitchOffDrawKind(DrawKind kind);
 
-// Runs when the first session window is created: probes every registered kind and counts
-// the processor cores for the decoders.
+// Runs when a session window is created: probes every registered kind (kinds switched off
+// stay off) and counts the processor cores for the decoders.
 void ProbeDraw(DrawWindow window);
 
 // "threads" option text for every decoder: min(cores, 4).
