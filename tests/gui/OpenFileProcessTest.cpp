@@ -4,32 +4,19 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "GuiTests.h"
+#include "ViewerProcess.h"
 
 namespace tq::test {
 namespace {
 
 QProcessEnvironment Environment(const QString& home, const QString& instance) {
-  QDir().mkpath(home + "/Documents");
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("HOME", home);
-  env.insert("XDG_CONFIG_HOME", home + "/config");
-  env.insert("XDG_RUNTIME_DIR", home);
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  env.insert("TQ_MB20_DRIVES", home + "/no-card");
-  env.insert("TQ_MB20_INSTANCE", instance);
-  return env;
-}
-
-QString Trace(const QString& home) {
-  QFile f(home + "/Documents/TQ-MB20/trace_sd.txt");
-  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  return ViewerEnvironment(home, home + "/no-card", instance);
 }
 
 bool Generate(const QString& dir, const QString& camera) {
@@ -66,7 +53,7 @@ class OpenFileProcessTest : public QObject {
     viewer.start(TQ_VIEWER_PATH, {"--language", "english", "--screenshot", picture, "--after", "600", file});
     QVERIFY(viewer.waitForFinished(20000));
     QCOMPARE(viewer.exitCode(), 0);
-    const QString trace = Trace(home.path());
+    const QString trace = ViewerTrace(home.path());
     QVERIFY2(trace.contains("open " + file + "\n"), qPrintable(trace));
     // The first recording asked for is the file's own row.
     const qsizetype play = trace.indexOf("] play ");
@@ -95,21 +82,14 @@ class OpenFileProcessTest : public QObject {
     first.setProcessEnvironment(Environment(home.path(), instance));
     first.start(TQ_VIEWER_PATH, {"--language", "english"});
     QVERIFY(first.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(([&] {
-                               QLocalSocket probe;
-                               probe.connectToServer(instance);
-                               bool up = probe.waitForConnected(100);
-                               probe.abort();
-                               return up;
-                             }()),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(InstanceAnswers(instance), 10000);
     QProcess second;
     second.setProcessEnvironment(Environment(home.path(), instance));
     second.start(TQ_VIEWER_PATH, {clips_ + "/20261205_081500_NF.mp4"});
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitCode(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(Trace(home.path()).contains("play 20261205_081500_NF"), 10000);
-    QVERIFY(Trace(home.path()).contains("restored for a second start"));
+    QTRY_VERIFY_WITH_TIMEOUT(ViewerTrace(home.path()).contains("play 20261205_081500_NF"), 10000);
+    QVERIFY(ViewerTrace(home.path()).contains("restored for a second start"));
     QCOMPARE(first.state(), QProcess::Running);
   }
 

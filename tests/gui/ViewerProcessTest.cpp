@@ -2,35 +2,17 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 
 #include "GuiTestSupport.h"
 #include "GuiTests.h"
+#include "ViewerProcess.h"
 #include "controls/GuiSkin.h"
 
 namespace tq::test {
 namespace {
-
-// The settings folder is made one level deep only, so the documents folder must exist.
-QProcessEnvironment ViewerEnvironment(const QString& home, const QString& drives, const QString& instance) {
-  QDir().mkpath(home + "/Documents");
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("HOME", home);
-  env.insert("XDG_CONFIG_HOME", home + "/config");
-  env.insert("XDG_RUNTIME_DIR", home);
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  env.insert("TQ_MB20_DRIVES", drives);
-  env.insert("TQ_MB20_INSTANCE", instance);
-  return env;
-}
-
-QString TraceText(const QString& home) {
-  QFile f(home + "/Documents/TQ-MB20/trace_sd.txt");
-  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 
 bool Near(const QColor& a, const QColor& b, int tolerance) {
   return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
@@ -54,23 +36,15 @@ class ViewerProcessTest : public QObject {
     first.setProcessEnvironment(ViewerEnvironment(home.path(), home.path() + "/none", instance));
     first.start(TQ_VIEWER_PATH, {});
     QVERIFY(first.waitForStarted());
-    // Running once its socket answers.
-    QTRY_VERIFY_WITH_TIMEOUT(([&] {
-                               QLocalSocket probe;
-                               probe.connectToServer(instance);
-                               bool up = probe.waitForConnected(100);
-                               probe.abort();
-                               return up;
-                             }()),
-                             10000);
-    QVERIFY(!TraceText(home.path()).contains("restored for a second start"));
+    QTRY_VERIFY_WITH_TIMEOUT(InstanceAnswers(instance), 10000);
+    QVERIFY(!ViewerTrace(home.path()).contains("restored for a second start"));
     QProcess second;
     second.setProcessEnvironment(ViewerEnvironment(home.path(), home.path() + "/none", instance));
     second.start(TQ_VIEWER_PATH, {});
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(TraceText(home.path()).contains("restored for a second start"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ViewerTrace(home.path()).contains("restored for a second start"), 5000);
     QCOMPARE(first.state(), QProcess::Running);
     // Shutdown writes nothing: the settings file was never created.
     first.terminate();
