@@ -9,7 +9,7 @@ PACKAGES=(
   # decoding, demuxing, scaling, resampling
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   # windows, sound
-  qt6-base-dev qt6-multimedia-dev libgl-dev libgl1-mesa-dri
+  qt6-base-dev libqt6opengl6-dev qt6-multimedia-dev libgl-dev libgl1-mesa-dri
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # reference readers the tests judge our output with
