@@ -1,5 +1,7 @@
 #include "app/AppSettings.h"
 
+#include <algorithm>
+
 #include "app/AppVersion.h"
 #include "app/LocalizedText.h"
 #include "app/TraceLog.h"
@@ -69,6 +71,9 @@ void ResolveStartup(const StartupEnvironment& env, AppState* state) {
   std::string resolvedMove = movePath.empty() ? DefaultVideosFolder(state->videoFolder) : movePath;
   state->browseFolder = resolvedMove;
   state->videoPip = ProfileFile(state->settingsFile).GetInt(kSetupSection, kKeyVideoPip, 1);
+  // A negative threshold would mark every slot; 0 marks any movement, which is a choice.
+  state->gsensorEventThreshold =
+      std::max(0, ProfileFile(state->settingsFile).GetInt(kSetupSection, kKeyGsensorEvent, 60));
 
   // Trace file: truncated, first line the version.
   StartTraceFile(state->traceFile, state->versionString);

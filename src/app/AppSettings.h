@@ -20,6 +20,8 @@ inline constexpr char kKeyExportPath[] = "exportpath";
 inline constexpr char kKeyMovePath[] = "movepath";
 inline constexpr char kKeyVideoPip[] = "video_pip";
 inline constexpr char kKeyLanguage[] = "language";  // optional interface language
+// Deviation (1/128 g) above which a G-sensor slot is marked as an event on the graph.
+inline constexpr char kKeyGsensorEvent[] = "gsensor_event";
 inline constexpr size_t kSettingMaxChars = 259;
 
 // What start-up reads from the system; tests point it anywhere.
@@ -48,6 +50,7 @@ struct AppState {
   std::string browseFolder;    // the folder the file list shows
   std::string exportFolder;    // target of copy and export
   int videoPip = 1;            // 1: a front recording opens with its rear partner
+  int gsensorEventThreshold = 60;  // "gsensor_event"
   int uiScale = 1;
   bool diagnosticDisplay = false;
   bool koreanFonts = true;     // starts set so the first font update creates them

@@ -16,7 +16,7 @@ const std::vector<Command>& AllCommands() {
       {"info", "info FILE... [--json]", RunInfo},
       {"repair", "repair FILE... [--dry-run] [--json]", RunRepair},
       {"gps", "gps FILE [--format csv|gpx|kml|geojson]", RunGps},
-      {"gsensor", "gsensor FILE [--format csv]", RunGsensor},
+      {"gsensor", "gsensor FILE [--format csv] [--events [--threshold N]]", RunGsensor},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
       {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT",

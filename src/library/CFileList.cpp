@@ -113,7 +113,10 @@ ScanResult CFileList::Scan(const std::string& folder) {
       aviNames.emplace_back(name);
   });
   for (const std::string& name : aviNames) accept(name, kKindAvi);
+  // Directory order mixes the days (and AVI names come after every MP4), so one day can
+  // start several runs: the calendar takes each day once.
   std::sort(result.days.begin(), result.days.end());
+  result.days.erase(std::unique(result.days.begin(), result.days.end()), result.days.end());
   return result;
 }
 

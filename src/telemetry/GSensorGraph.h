@@ -50,6 +50,14 @@ class GSensorGraph {
   // drawing width changed and the picture must be rendered again.
   void Create() { if (width_ == 0) width_ = 1; }
   bool Resize(int width, int height);
+  // The rows follow the height as well (Resize scales them again only when the width
+  // changes); true when they were scaled again.
+  bool SetHeight(int height) {
+    if (height < 1 || height == height_) return false;
+    height_ = height;
+    ScaleRows();
+    return true;
+  }
 
   // Moves the current slot to the one holding `ms`; returns the span to repaint.
   std::optional<Span> SetPos(int64_t ms);

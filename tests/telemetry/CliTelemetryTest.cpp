@@ -127,6 +127,41 @@ TEST_F(CliTelemetry, gsensor_csv_of_a_3gf_file) {
   EXPECT_EQ(Shell(Tool() + " gsensor --format csv " + f).out, r.out);
 }
 
+TEST_F(CliTelemetry, gsensor_events_list_the_slots_over_the_threshold) {
+  // 5 s of quiet records with a jolt in second 2: 1 s per slot.
+  std::string f = folder_ + "/20240105_134501_N.3gf";
+  std::vector<G3> records;
+  for (uint32_t ms = 0; ms < 5000; ms += 100) records.push_back({ms, 0, 0, 0});
+  records[21] = {2100, 100, -20, 0};
+  WriteFile(f, Block3gf(records));
+  struct Row {
+    std::string args;
+    std::string out;
+  } rows[] = {
+      {"--events", "second,x,y,z\n2,100,-20,0\n"},
+      {"--events --threshold 99", "second,x,y,z\n2,100,-20,0\n"},
+      {"--events --threshold 100", "second,x,y,z\n"},
+  };
+  for (const Row& r : rows) {
+    ToolRun run = Shell(Tool() + " gsensor " + f + " " + r.args);
+    EXPECT_EQ(run.code, 0) << r.args << "\n" << run.out;
+    EXPECT_EQ(run.out, r.out) << r.args;
+  }
+  // A generated recording: 3 s, the jolt at 1.5 s pushes X down in slot 1.
+  ToolRun mp4 = Shell(Tool() + " gsensor " + std::string(TQ_FIXTURE_DIR) + "/h264_sound.mp4 --events");
+  ASSERT_EQ(mp4.code, 0) << mp4.out;
+  int second = -1, x = 0, y = 0, z = 0;
+  ASSERT_EQ(std::sscanf(mp4.out.c_str(), "second,x,y,z\n%d,%d,%d,%d", &second, &x, &y, &z), 4) << mp4.out;
+  EXPECT_EQ(second, 1);
+  EXPECT_LT(x, -60);
+  EXPECT_EQ(std::count(mp4.out.begin(), mp4.out.end(), '\n'), 2) << mp4.out;
+  for (const char* bad : {"--threshold", "--threshold -1", "--threshold 1x"}) {
+    ToolRun run = Shell(Tool() + " gsensor " + f + " --events " + bad);
+    EXPECT_EQ(run.code, 2) << bad;
+    EXPECT_NE(run.out.find("--threshold takes a number"), std::string::npos) << run.out;
+  }
+}
+
 TEST_F(CliTelemetry, bad_input_exits_1_and_usage_errors_exit_2) {
   std::string empty = folder_ + "/empty.gps", avi = folder_ + "/20240105_134501_N.avi";
   WriteFile(empty, "");

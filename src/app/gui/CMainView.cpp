@@ -17,6 +17,9 @@
 #include "library/gui/CFileListDlg.h"
 #include "player/gui/CDispCtrlDlg.h"
 #include "platform/Files.h"
+#include "telemetry/gui/CTimeLineDlg.h"
+#include "telemetry/gui/CVelCalendar.h"
+#include "telemetry/gui/CVelTimeLine.h"
 
 namespace tq {
 namespace {
@@ -36,13 +39,12 @@ CMainView::CMainView(AppState* state, QWidget* parent)
       gps_(new CPanel(kPanelBack, this)),
       map_(new CPanel(kMapBack, this)),
       player_(new CDispCtrlDlg(state, this, this)),
-      timeline_(new CPanel(kPanelBack, this)),
+      timeline_(new CTimeLineDlg(this)),
       splitLine_(new QWidget(this)) {
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   title_->SetTitle("TQ-MB20_Viewer");
   gps_->SetBand(24);
-  timeline_->SetBand(24);
   splitLine_->setAutoFillBackground(true);
   QPalette pal = splitLine_->palette();
   pal.setColor(QPalette::Window, kThemeViewLight);
@@ -51,13 +53,52 @@ CMainView::CMainView(AppState* state, QWidget* parent)
   connect(title_, &CTitleBar::aboutClicked, this, &CMainView::ShowAbout);
   connect(toolbar_, &CToolBarDlg::cardPicked, this, &CMainView::OnCardMenuPick);
   toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
+  ConnectTimeline();  // before the first fill, so the timeline sees it
   fileList_->Reload(state_->browseFolder);
-  SetPlayerKeyHandler([this](int key) { return player_->Key(key); });
+  SetPlayerKeyHandler([this](int key) {
+    // The focused timeline moves its minute with the arrows itself.
+    if ((key == Qt::Key_Left || key == Qt::Key_Right) && timeline_->TimeLine()->hasFocus()) return false;
+    return player_->Key(key);
+  });
   // Most unplayable recordings are found by the session after OpenRecording returned.
   connect(player_, &CDispCtrlDlg::sourceFailed, this, [this](bool opening) {
     if (opening) MoveOnAfterFailedOpen();
     else ClosePlayer(CDispCtrlDlg::kCloseStop);
   });
+}
+
+void CMainView::ConnectTimeline() {
+  CFileList& catalog = fileList_->Catalog();
+  timeline_->SetEventThreshold(state_->gsensorEventThreshold);
+  CTimeLineDlg::Navigator nav;
+  nav.dayFilter = [this] { return fileList_->Filters().day; };
+  nav.setDayFilter = [this](int32_t day) { fileList_->SetDayFilter(day); };
+  nav.playAtTime = [this](int32_t date, int32_t time, int firstRow) { return fileList_->PlayAtTime(date, time, firstRow); };
+  nav.waitingToStart = [this] { return player_->WaitingToStart(); };
+  nav.setPendingStart = [this](int32_t seconds) { player_->SetPendingStart(seconds); };
+  nav.seek = [this](int64_t ms) { player_->SeekTo(ms); };
+  timeline_->SetNavigator(std::move(nav));
+  connect(fileList_, &CFileListDlg::indexChanged, this, [this, &catalog] {
+    timeline_->SetIndex(&catalog.Index(), [&catalog](int32_t date, int hour) { catalog.FillMinutes(date, hour); });
+  });
+  connect(fileList_, &CFileListDlg::daysChanged, this, [this] {
+    const std::vector<int32_t>& days = fileList_->Days();
+    timeline_->SetDates(days);
+    // A day filter that outlives the rescan stays visible on the calendar, so a click can
+    // lift it; a day the folder no longer has would leave the list empty for good.
+    if (const int32_t day = fileList_->Filters().day) {
+      if (std::binary_search(days.begin(), days.end(), day)) timeline_->Calendar()->KeepSelected(day);
+      else fileList_->SetDayFilter(0);
+    }
+  });
+  connect(fileList_, &CFileListDlg::calendarCleared, this, [this] { timeline_->SetDates({}); });
+  connect(player_, &CDispCtrlDlg::recordingOpened, this, [this] {
+    timeline_->SetRecording(player_->CurrentEntry(), true);
+    const std::vector<uint8_t>& block = player_->SensorBlock();
+    timeline_->Set3GF(block.data(), int64_t(block.size()), -1, 0);  // the layout SetRecording made
+  });
+  connect(player_, &CDispCtrlDlg::positionChanged, this, [this](qint64 ms) { timeline_->SetPos(ms); });
+  connect(this, &CMainView::playerClosed, this, [this] { timeline_->Clear(); });
 }
 
 CAboutDlg* CMainView::AboutBox() const { return about_.data(); }

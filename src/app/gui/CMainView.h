@@ -18,6 +18,7 @@ class CDispCtrlDlg;
 class CFileListDlg;
 class CPanel;
 class CTitleBar;
+class CTimeLineDlg;
 class CToolBarDlg;
 
 enum class ViewMode { Normal, EnlargedVideo, EnlargedMap };
@@ -62,6 +63,7 @@ class CMainView : public QWidget {
   QWidget* MapPanel() const;
   CDispCtrlDlg* PlayerPanel() const;
   QWidget* TimelinePanel() const;
+  CTimeLineDlg* Timeline() const { return timeline_; }
 
  signals:
   // The player was closed on a request (the timeline resets its marks).
@@ -78,6 +80,7 @@ class CMainView : public QWidget {
  private:
   enum class Drag { None, Border, LeftWidth, LeftSplit };
   void DoLayout();
+  void ConnectTimeline();
   void OnCardChanged(int kind, int lParam);
   void ClosePlayer(int how);
   // A recording that cannot be opened gives way to the next one in time; with none left the
@@ -105,7 +108,7 @@ class CMainView : public QWidget {
   CPanel* gps_;
   CPanel* map_;
   CDispCtrlDlg* player_;
-  CPanel* timeline_;
+  CTimeLineDlg* timeline_;
   QWidget* splitLine_;  // the outline of a splitter drag
   QPointer<CAboutDlg> about_;
   std::function<bool(int)> playerKeys_;

@@ -15,6 +15,10 @@ struct PlayRequests {
   CWaitMsg* waitWindow = nullptr;
   // GUI thread only: 1 from a double click until the main view has handled the request.
   bool requestPending = false;
+  // GUI thread only: set when the timeline or the G-sensor graph posts a click; cleared
+  // when the timeline panel has handled it or when the playback it asked for starts or
+  // fails. While set, further clicks on them are ignored.
+  bool navigationBusy = false;
 };
 
 // The program's one instance (the main window's panels share it).

@@ -150,8 +150,9 @@ void CFileListDlg::Reload(const std::string& folder) {
   if (playingLetter_) SendClose(CDispCtrlDlg::kCloseFull);
   folder_ = folder;
   ++reloads_;
-  catalog_.Scan(folder);
+  days_ = catalog_.Scan(folder).days;
   Fill();
+  emit daysChanged();
   update();
 }
 

@@ -78,6 +78,8 @@ class CFileListDlg : public QWidget {
 
   // State.
   const std::string& Folder() const { return folder_; }
+  // The recording days of the last scan (YYYYMMDD), ascending, each once.
+  const std::vector<int32_t>& Days() const { return days_; }
   int ReloadCount() const { return reloads_; }
   QStringList Names() const;  // row texts
   int RowCount() const { return int(rows_.size()); }
@@ -111,6 +113,8 @@ class CFileListDlg : public QWidget {
   void indexChanged();
   // No recording is left: the calendar clears its days.
   void calendarCleared();
+  // A scan found the recording days again (Days()).
+  void daysChanged();
   // A copy or delete progress dialog is about to run modally.
   void fileCtrlStarted(CFileCtrlDlg* dialog);
 
@@ -149,6 +153,7 @@ class CFileListDlg : public QWidget {
   CFileList catalog_;
   std::string folder_;
   int reloads_ = 0;
+  std::vector<int32_t> days_;
   FilterSwitches filters_;
   std::vector<CatalogEntry*> rows_;  // listed entries by row (the catalog owns them)
   RowMarks marks_;

@@ -414,10 +414,16 @@ bool CDispCtrlDlg::OpenRecording(const std::string& folder, CatalogEntry* entry,
   }
   open_ = true;
   StartLoading();
+  emit recordingOpened();
   return true;
 }
 
+void CDispCtrlDlg::SeekTo(int64_t ms) {
+  if (open_) view_->Session().Seek(uint32_t(std::clamp<int64_t>(ms, 0, UINT32_MAX)));
+}
+
 void CDispCtrlDlg::OpenFailed() {
+  SharedPlayRequests().navigationBusy = false;  // a timeline request ends here too
   playing_ = false;
   ShowPlayState();
   Close(false);
@@ -521,6 +527,7 @@ void CDispCtrlDlg::OnPlayMsg(long long code, long long value) {
       }
       if (playing_) session.Pause(false);
       started_ = true;
+      SharedPlayRequests().navigationBusy = false;  // the timeline's request is done
       StopLoading();
       pictureShown_ = true;
       view_->show();
@@ -561,9 +568,12 @@ void CDispCtrlDlg::OnPlayMsg(long long code, long long value) {
       return;
     case kPlayPosition: {
       bar_->SetPosition(value);
-      std::lock_guard<std::mutex> lock(gpsMutex_);
-      MapReport report;
-      if (FindSample(gps_, value, &report)) report_ = report;
+      {
+        std::lock_guard<std::mutex> lock(gpsMutex_);
+        MapReport report;
+        if (FindSample(gps_, value, &report)) report_ = report;
+      }
+      emit positionChanged(value);
       return;
     }
     case kPlayIndexedTo:

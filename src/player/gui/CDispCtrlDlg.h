@@ -7,6 +7,7 @@
 #include <QBasicTimer>
 #include <QImage>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -110,11 +111,22 @@ class CDispCtrlDlg : public QWidget {
   const GpsTrack& Gps() const { return gps_; }
   const MapReport& LastReport() const { return report_; }
   const std::vector<uint8_t>& SensorBlock() const { return sensor_; }
+  // The open recording's catalog entry (its duration known once it opened).
+  const CatalogEntry& CurrentEntry() const { return current_.entry; }
+  // Opened but not started yet: a seek now is the start position instead.
+  bool WaitingToStart() const { return open_ && !started_; }
+  void SetPendingStart(int seconds) { startOffset_ = std::max(seconds, 0); }
+  // Seeks the open recording (ms from its start).
+  void SeekTo(int64_t ms);
 
  signals:
   // The session could not open or read the recording; the user has been told and the panel
   // shows its logo. `opening`: it failed before playback started (the open itself failed).
   void sourceFailed(bool opening);
+  // A recording was opened (CurrentEntry, SensorBlock hold it): the timeline lays it out.
+  void recordingOpened();
+  // The position shown, in ms from the recording's start.
+  void positionChanged(qint64 ms);
 
  protected:
   bool event(QEvent* event) override;
