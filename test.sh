@@ -8,7 +8,13 @@ export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
 export CCACHE_BASEDIR=$PWD
 
 scripts/build.sh build -DTQ_WERROR=ON
-(cd build && ctest --output-on-failure -j2 --timeout 600)
+# The loader records every library and plugin the tests' processes load, for the
+# dependency check below (to files of its own: the tests' output stays as it is).
+rm -rf build/loaded && mkdir -p build/loaded
+(cd build && LD_DEBUG=files LD_DEBUG_OUTPUT="$PWD/loaded/ld" ctest --output-on-failure -j2 --timeout 600)
+# Everything the build, the programs and the tests used from the system comes with the
+# install list, so a fresh machine has it too.
+scripts/check-deps.py build --trace build/loaded
 
 # The core's tests once more under AddressSanitizer and UndefinedBehaviorSanitizer (the
 # window tests run in the build above).

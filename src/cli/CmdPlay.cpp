@@ -1,7 +1,9 @@
 // tqmb20 play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]:
 // plays through the real engine with the capture renderer until the end of the recording
 // or N seconds of wall time, and reports the play messages, how the pictures kept time
-// and how the sound written to a memory wave-out device kept with them.
+// and how the sound kept with them on a memory wave-out device: the skew is what is heard
+// (the sound the device is playing when a picture is presented) against that picture, the
+// lead how far ahead of the picture sound is written.
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -94,7 +96,14 @@ class PlayMonitor final : public MessageSink, public PlaybackObserver {
   void AudioWritten(uint32_t timeMs, uint32_t, uint64_t) override {
     std::lock_guard<std::mutex> lock(mutex_);
     ++audioBuffers_;
-    if (lastTime_[0] >= 0) audioSkewMax_ = std::max(audioSkewMax_, std::abs(int64_t(timeMs) - lastTime_[0]));
+    if (lastTime_[0] >= 0) audioLeadMax_ = std::max(audioLeadMax_, std::abs(int64_t(timeMs) - lastTime_[0]));
+  }
+
+  // The sound being played as a front picture is presented, against that picture.
+  void SoundHeard(uint32_t pictureMs, int64_t heardUs, uint64_t) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const int64_t skewUs = std::abs(heardUs - int64_t(pictureMs) * 1000);
+    audioSkewMax_ = std::max(audioSkewMax_, (skewUs + 500) / 1000);
   }
 
   // Waits for the end, a source error or the deadline; true when play reached the end.
@@ -133,6 +142,7 @@ class PlayMonitor final : public MessageSink, public PlaybackObserver {
   int64_t syncMax_ = 0;
   uint64_t audioBuffers_ = 0;
   int64_t audioSkewMax_ = 0;
+  int64_t audioLeadMax_ = 0;
   int fps_[2] = {30, 30};
   bool startIndexed_ = false;
   bool finished_ = false;
@@ -223,8 +233,8 @@ void PrintText(const PlayMonitor& m, bool hasRear, uint64_t startTick) {
                 wall > 0 ? (double(s.lastTime) - double(s.firstTime)) / wall : 0.0);
   }
   if (hasRear) std::printf("sync max %lld ms\n", (long long)m.syncMax_);
-  std::printf("audio: %llu buffers written, max skew %lld ms\n", (unsigned long long)m.audioBuffers_,
-              (long long)m.audioSkewMax_);
+  std::printf("audio: %llu buffers written, max skew %lld ms, max lead %lld ms\n",
+              (unsigned long long)m.audioBuffers_, (long long)m.audioSkewMax_, (long long)m.audioLeadMax_);
 }
 
 }  // namespace
@@ -324,6 +334,7 @@ int RunPlay(const Args& args) {
     json.Key("sync_max_ms").Int(hasRear ? monitor.syncMax_ : 0);
     json.Key("audio_buffers_written").UInt(monitor.audioBuffers_);
     json.Key("audio_max_skew_ms").Int(monitor.audioSkewMax_);
+    json.Key("audio_lead_ms").Int(monitor.audioLeadMax_);
     json.Key("ended").Bool(ended);
     json.EndObject();
     std::printf("%s\n", json.str().c_str());

@@ -1,5 +1,6 @@
 #include "platform/MemoryWaveOut.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 
@@ -9,7 +10,8 @@ namespace tq {
 namespace {
 
 constexpr uint32_t kMaxChannels = 8;
-constexpr int64_t kMicrosPerSecond = 1000000;
+constexpr int64_t kNanosPerSecond = 1000000000;
+constexpr int64_t kNanosPerMicro = 1000;
 
 bool Playable(const WaveFormat& f) {
   const bool bits = f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 ||
@@ -22,9 +24,21 @@ bool Playable(const WaveFormat& f) {
 
 MemoryWaveOut::~MemoryWaveOut() { Close(); }
 
-int64_t MemoryWaveOut::DurationUs(uint32_t bytes) const {
-  const int64_t perSecond = int64_t(format_.blockAlign) * format_.samplesPerSec;
-  return int64_t(bytes) * kMicrosPerSecond / perSecond;
+int64_t MemoryWaveOut::FramesToNs(int64_t frames) const {
+  return frames * kNanosPerSecond / int64_t(format_.samplesPerSec);
+}
+
+int64_t MemoryWaveOut::PlayedAt(Clock::time_point now) const {
+  const bool running = open_ && !paused_ && !queue_.empty();
+  if (!running) return playedNs_;
+  const int64_t since =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(now - clockAnchor_).count();
+  return std::min(FramesToNs(endFrames_), playedNs_ + std::max<int64_t>(0, since));
+}
+
+void MemoryWaveOut::Settle(Clock::time_point now) {
+  playedNs_ = PlayedAt(now);
+  clockAnchor_ = now;
 }
 
 int MemoryWaveOut::Open(const WaveFormat& format, DoneCallback done) {
@@ -38,7 +52,9 @@ int MemoryWaveOut::Open(const WaveFormat& format, DoneCallback done) {
   done_ = std::move(done);
   paused_ = false;
   stop_ = false;
-  headPlayedUs_ = 0;
+  endFrames_ = 0;
+  playedNs_ = 0;
+  clockAnchor_ = Clock::now();
   try {
     thread_ = std::thread(&MemoryWaveOut::PlayLoop, this);
   } catch (const std::system_error&) {
@@ -57,7 +73,10 @@ int MemoryWaveOut::Write(const uint8_t* data, uint32_t bytes) {
   ++writes_;
   written_.push_back(WrittenBuffer{std::vector<uint8_t>(data, data + bytes), TickCountMs(),
                                    uint32_t(opens_)});
-  queue_.push_back(Entry{data, bytes});
+  // A device that ran dry starts playing again from now.
+  Settle(Clock::now());
+  endFrames_ += bytes / format_.blockAlign;
+  queue_.push_back(Entry{data, bytes, endFrames_});
   cv_.notify_all();
   return kWaveOk;
 }
@@ -65,6 +84,7 @@ int MemoryWaveOut::Write(const uint8_t* data, uint32_t bytes) {
 int MemoryWaveOut::Pause() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!open_) return kWaveNotOpen;
+  Settle(Clock::now());
   paused_ = true;
   cv_.notify_all();
   return kWaveOk;
@@ -73,6 +93,7 @@ int MemoryWaveOut::Pause() {
 int MemoryWaveOut::Restart() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!open_) return kWaveNotOpen;
+  Settle(Clock::now());
   paused_ = false;
   cv_.notify_all();
   return kWaveOk;
@@ -83,8 +104,11 @@ int MemoryWaveOut::Restart() {
 void MemoryWaveOut::DropQueued() {
   std::lock_guard<std::mutex> callbacks(callbackMutex_);
   std::lock_guard<std::mutex> lock(mutex_);
+  // What was dropped is never heard: the clock's end comes back to where it is.
+  Settle(Clock::now());
   queue_.clear();
-  headPlayedUs_ = 0;
+  endFrames_ = playedNs_ * int64_t(format_.samplesPerSec) / kNanosPerSecond;
+  playedNs_ = FramesToNs(endFrames_);
   ++generation_;
   if (open_) ++resets_;
   cv_.notify_all();
@@ -115,23 +139,20 @@ int MemoryWaveOut::Close() {
   return kWaveOk;
 }
 
-// The device's thread: plays the head buffer for its duration at the format's rate
-// (time spent paused does not count), then hands it back through the done callback.
+// The device's thread: hands the head buffer back through the done callback once the
+// played clock has passed its end (time spent paused does not count).
 void MemoryWaveOut::PlayLoop() {
-  using Clock = std::chrono::steady_clock;
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stop_) {
     if (queue_.empty() || paused_) {
       cv_.wait(lock);
       continue;
     }
-    const int64_t left = DurationUs(queue_.front().bytes) - headPlayedUs_;
+    const Clock::time_point now = Clock::now();
+    const int64_t left = FramesToNs(queue_.front().endFrames) - PlayedAt(now);
     const uint64_t generation = generation_;
     if (left > 0) {
-      const Clock::time_point start = Clock::now();
-      cv_.wait_until(lock, start + std::chrono::microseconds(left));
-      if (generation_ == generation)
-        headPlayedUs_ += std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+      cv_.wait_until(lock, now + std::chrono::nanoseconds(left));
       continue;
     }
     // Played: take it off under both locks (their order), unless it was dropped meanwhile.
@@ -142,8 +163,9 @@ void MemoryWaveOut::PlayLoop() {
       {
         std::lock_guard<std::mutex> relock(mutex_);
         if (generation_ == generation && !queue_.empty()) {
+          // The clock stops at the end of the sound when this was the last buffer.
+          Settle(Clock::now());
           queue_.pop_front();
-          headPlayedUs_ = 0;
           ++played_;
           finished = true;
         }
@@ -167,6 +189,17 @@ size_t MemoryWaveOut::WrittenCount() const {
 int MemoryWaveOut::Queued() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return int(queue_.size());
+}
+
+int64_t MemoryWaveOut::UnplayedUs() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!open_) return 0;
+  return std::max<int64_t>(0, FramesToNs(endFrames_) - PlayedAt(Clock::now())) / kNanosPerMicro;
+}
+
+int64_t MemoryWaveOut::PlayedUs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return PlayedAt(Clock::now()) / kNanosPerMicro;
 }
 
 uint64_t MemoryWaveOut::PlayedCount() const {

@@ -1,9 +1,12 @@
 // A wave-out device without sound: it keeps a copy of every written buffer and "plays"
 // the queue at the real rate of the opened format on its own thread, calling the done
-// callback as a sound card would, so queue counts behave as with a real device.
+// callback as a sound card would, so queue counts behave as with a real device. Its played
+// clock runs continuously on the monotonic clock while there is sound and it is not paused
+// (no drift from waking up late between buffers), and stops where the sound runs out.
 // Used by the tests and by the headless player.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -38,12 +41,14 @@ class MemoryWaveOut final : public WaveOut {
   int Restart() override;
   int Reset() override;
   int Close() override;
+  int64_t UnplayedUs() override;
 
   // What the tests look at; safe from any thread.
   std::vector<WrittenBuffer> Written() const;
   size_t WrittenCount() const;
   int Queued() const;         // written, not yet played nor dropped
   uint64_t PlayedCount() const;
+  int64_t PlayedUs() const;   // of sound played since the last open
   bool IsOpen() const;
   bool IsPaused() const;
   int OpenCount() const;      // successful opens
@@ -51,12 +56,19 @@ class MemoryWaveOut final : public WaveOut {
   WaveFormat Format() const;  // of the last successful open
 
  private:
+  using Clock = std::chrono::steady_clock;
   struct Entry {
     const uint8_t* data;
     uint32_t bytes;
+    int64_t endFrames;  // where the buffer ends on the played clock, in sample frames
   };
   void PlayLoop();
-  int64_t DurationUs(uint32_t bytes) const;
+  int64_t FramesToNs(int64_t frames) const;
+  // mutex_ held: the played clock at `now`, in nanoseconds (no rounding adds up over many
+  // buffers); Settle moves its anchor there (before any change of what plays or whether
+  // it plays).
+  int64_t PlayedAt(Clock::time_point now) const;
+  void Settle(Clock::time_point now);
   void DropQueued();
 
   const Options options_;
@@ -72,7 +84,9 @@ class MemoryWaveOut final : public WaveOut {
   WaveFormat format_{};
   DoneCallback done_;
   std::deque<Entry> queue_;
-  int64_t headPlayedUs_ = 0;  // how much of the head buffer has been played
+  int64_t endFrames_ = 0;     // the end of the last queued buffer (played clock, frames)
+  int64_t playedNs_ = 0;      // the played clock at clockAnchor_
+  Clock::time_point clockAnchor_{};
   std::vector<WrittenBuffer> written_;
   uint64_t played_ = 0;
   int opens_ = 0;

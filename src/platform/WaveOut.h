@@ -61,6 +61,11 @@ class WaveOut {
   // Drops every queued buffer like Reset and closes the device. Closing a closed device
   // does nothing.
   virtual int Close() = 0;
+  // How long the sound written and not yet heard lasts, in microseconds: the buffers still
+  // queued plus what the device holds ahead of the speaker, by the device's own count of
+  // what it has played (so sound stuck behind a pause or in the device's latency counts).
+  // 0 when closed or when everything written has been heard.
+  virtual int64_t UnplayedUs() = 0;
 };
 
 }  // namespace tq

@@ -54,6 +54,7 @@ AviStreams FindAviStreams(const AVIINFO& info) {
   // Formats are kept only for the first two video streams.
   if (s.rearFormat >= int(info.videoStreamCount)) s.rear = s.rearFormat = -1;
   if (s.frontFormat >= int(info.videoStreamCount)) s.front = s.frontFormat = -1;
+  if (s.audio >= 0 && info.soundFormat.nBlockAlign > 0) s.audioBytesPerSec = info.soundFormat.nAvgBytesPerSec;
   return s;
 }
 
@@ -127,7 +128,13 @@ SourceRead AviSource::Next(FrameRecord* out) {
       out->kind = FrameRecord::kAudio;
       out->key = true;
       out->view = 0;
-      out->timeMs = clock_[0].timeMs;
+      // PCM: a chunk starts where the sound before it ends. (The video frame it follows in
+      // the file can be a frame or more later, which would put the sound that much late.)
+      if (streams_.audioBytesPerSec > 0)
+        out->timeMs = uint32_t(std::min<uint64_t>(audioBytes_ * 1000 / streams_.audioBytesPerSec, UINT32_MAX));
+      else
+        out->timeMs = clock_[0].timeMs;
+      audioBytes_ += e.dwChunkLength;
     }
     return SourceRead::kRecord;
   }

@@ -22,6 +22,7 @@ struct AviStreams {
   int sensor = -1;
   int frontFormat = -1;  // slot in AVIINFO::videoFormats
   int rearFormat = -1;
+  uint32_t audioBytesPerSec = 0;  // of the PCM sound, 0 unknown
 };
 
 // The first "vids" stream is the front, the next one the rear; "auds" the sound; "txts"
@@ -83,6 +84,7 @@ class AviSource final : public FrameSource {
   uint32_t sensorRecords_ = 0;
   uint32_t sensorBytes_ = 0;
   uint32_t sensorTimeMs_ = 0;
+  uint64_t audioBytes_ = 0;  // of the sound chunks before the next one
   bool gpsFullNoted_ = false;
   bool sensorFullNoted_ = false;
   bool closed_ = false;

@@ -140,9 +140,14 @@ class CDispWnd : public CDrawWnd {
   // Index mutex held: the audio cursor moves to the sample playing when the front entry
   // `shown` is on screen.
   void AlignAudioLocked(int32_t shown);
+  // play_thread, right after a front picture is presented: tells the observer which sound
+  // the device is playing at that moment.
+  void ReportSoundHeard(uint32_t pictureMs, uint64_t tickMs);
   // play_thread: writes the next sample while fewer than kMaxQueuedWaves are queued.
   void FeedSound();
-  void AudPlayLocked(const FrameEntry& e);
+  // False when the sample is not due yet (sound that starts after the picture waits for
+  // the picture clock); true when it was written or dropped.
+  bool AudPlayLocked(const FrameEntry& e);
   bool ReadAudioLocked(uint32_t offset, uint32_t size);
   bool DecodeAudioLocked(uint32_t size, const uint8_t** pcm, uint32_t* bytes);
   void ReleaseAudio();
@@ -202,6 +207,16 @@ class CDispWnd : public CDrawWnd {
   SwrContextPtr resampler_;
   std::vector<uint8_t> audioRead_;   // one encoded sample, padded for the decoder
   std::vector<uint8_t> resampled_;   // signed 16-bit samples of one decoded frame
+  // The media time (microseconds) where the sound written so far ends, and whether the
+  // open device has been written to: what is heard is that end minus what is unplayed.
+  int64_t writtenEndUs_ = 0;
+  bool writtenSinceOpen_ = false;
+  // After an alignment, the first sample written starts at this picture's time (its
+  // leading samples are left out); -1 when no alignment is pending.
+  int64_t alignToMs_ = -1;
+  uint64_t alignTick_ = 0;
+  // When play_thread last anchored its schedule (the picture clock starts there).
+  std::atomic<uint64_t> pictureAnchorTick_{0};
   std::atomic<bool> hasSound_{false};  // sound present and its wave format set
   // Set (under indexMutex_) when sound must follow the picture again; play_thread aligns
   // the audio cursor to the next front picture it takes and clears it.

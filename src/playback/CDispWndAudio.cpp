@@ -29,6 +29,8 @@ constexpr int kBufferSlackBytes = 12;
 // No sound sample comes near this (an AAC frame is a few hundred bytes, an AVI chunk of
 // 100 ms of 48 kHz stereo 19,200); a larger index entry is damage, not sound.
 constexpr uint32_t kMaxAudioSampleBytes = 1u << 20;
+constexpr int64_t kMicrosPerMs = 1000;
+constexpr int64_t kMicrosPerSecond = 1000000;
 
 }  // namespace
 
@@ -148,6 +150,7 @@ void CDispWnd::AudStart(bool whilePlaying) {
     return;
   }
   waveOpen_ = true;
+  writtenSinceOpen_ = false;
 }
 
 void CDispWnd::AudClose() {
@@ -158,6 +161,7 @@ void CDispWnd::AudClose() {
   device->Reset();
   device->Close();
   waveOpen_ = false;
+  writtenSinceOpen_ = false;
   // The device reads none of them any more and calls back for none.
   waveQ_.Clear();
 }
@@ -182,6 +186,22 @@ void CDispWnd::AlignAudioLocked(int32_t shown) {
   }
   std::lock_guard<std::mutex> lock(audioMutex_);
   audioCursor_ = std::max<int32_t>(0, i - 1);
+  // The first write starts the sound at the picture (AudPlayLocked).
+  alignToMs_ = shown >= 0 && shown < table->Count() ? int64_t(table->at(shown).timeMs) : -1;
+  alignTick_ = TickCountMs();
+}
+
+void CDispWnd::ReportSoundHeard(uint32_t pictureMs, uint64_t tickMs) {
+  int64_t heardUs = 0;
+  {
+    std::lock_guard<std::mutex> lock(audioMutex_);
+    if (!waveOpen_ || !writtenSinceOpen_) return;
+    const int64_t unplayed = options_.waveOut->UnplayedUs();
+    // Everything written has been heard: silence now, nothing to compare.
+    if (unplayed <= 0) return;
+    heardUs = writtenEndUs_ - unplayed;
+  }
+  observer_->SoundHeard(pictureMs, heardUs, tickMs);
 }
 
 void CDispWnd::FeedSound() {
@@ -194,8 +214,7 @@ void CDispWnd::FeedSound() {
   if (audioAlign_ || !waveOpen_ || audioCursor_ >= audio_.Count()) return;
   const FrameEntry e = audio_.at(audioCursor_);
   if (e.size == 0) return;
-  AudPlayLocked(e);
-  ++audioCursor_;
+  if (AudPlayLocked(e)) ++audioCursor_;
 }
 
 bool CDispWnd::ReadAudioLocked(uint32_t offset, uint32_t size) {
@@ -288,30 +307,60 @@ bool CDispWnd::DecodeAudioLocked(uint32_t size, const uint8_t** pcm, uint32_t* b
 
 // play_thread, audio mutex held, device open: one sample to the device. Every failure
 // drops this sample only.
-void CDispWnd::AudPlayLocked(const FrameEntry& e) {
+bool CDispWnd::AudPlayLocked(const FrameEntry& e) {
   const char* path = frontPath_.c_str();
+  const int64_t startUs = int64_t(e.timeMs) * kMicrosPerMs;
+  // After an alignment the sound starts where the picture clock is now: the picture's
+  // time plus what has passed since it was anchored (its decode and drawing come first).
+  int64_t alignUs = -1;
+  if (alignToMs_ >= 0) {
+    const uint64_t anchor = pictureAnchorTick_;
+    const uint64_t now = TickCountMs();
+    const int64_t since = anchor >= alignTick_ && now > anchor ? int64_t(now - anchor) : 0;
+    alignUs = (alignToMs_ + since) * kMicrosPerMs;
+    if (startUs > alignUs) return false;  // the sound begins after this picture
+  }
   if (!ReadAudioLocked(e.offset, e.size)) {
     TraceLog("CDispWnd::AudPlay", __LINE__, "Audio Data Read Failed. %s\n", path);
-    return;
+    return true;
   }
   const uint8_t* pcm = audioRead_.data();
   uint32_t bytes = e.size;
-  if (kind_ != kSourceAvi && !DecodeAudioLocked(e.size, &pcm, &bytes)) return;
-  if (bytes == 0) return;  // the resampler kept everything back
+  if (kind_ != kSourceAvi && !DecodeAudioLocked(e.size, &pcm, &bytes)) return true;
+  if (bytes == 0) return true;  // the resampler kept everything back
+  const int64_t bytesPerSecond =
+      std::max<int64_t>(1, int64_t(waveFormat_.blockAlign) * waveFormat_.samplesPerSec);
+  const int64_t endUs = startUs + int64_t(bytes) * kMicrosPerSecond / bytesPerSecond;
+  uint32_t skip = 0;
+  if (alignUs >= 0) {
+    // The sample starts up to a whole sample before that (an AAC frame is 21 ms, an AVI
+    // chunk 100 ms): its part before it is left out.
+    const int64_t block = std::max<int64_t>(1, waveFormat_.blockAlign);
+    skip = uint32_t(std::min<int64_t>((alignUs - startUs) * bytesPerSecond / kMicrosPerSecond / block * block, bytes));
+    if (skip >= bytes) return true;  // wholly before the picture: the next sample is cut instead
+    alignToMs_ = -1;
+  }
+  pcm += skip;
+  bytes -= skip;
   // Queued before it is written: the device may finish it at once.
   const uint8_t* copy = waveQ_.Push(pcm, bytes);
   if (!copy) {
     TraceLog("CDispWnd::AudPlay", __LINE__, "Wave buffer alloc failed size %d\n", int(bytes));
-    return;
+    return true;
   }
   const int rc = options_.waveOut->Write(copy, bytes);
   if (rc != kWaveOk) {
     waveQ_.DropNewest();
     TraceLog("CDispWnd::AudPlay", __LINE__, "waveOutPrepareHeader or waveOutWrite Error (0x%0x)\n",
              unsigned(rc));
-    return;
+    return true;
   }
-  if (observer_) observer_->AudioWritten(e.timeMs, bytes, TickCountMs());
+  writtenEndUs_ = endUs;
+  writtenSinceOpen_ = true;
+  if (observer_)
+    observer_->AudioWritten(uint32_t((startUs + int64_t(skip) * kMicrosPerSecond / bytesPerSecond) / kMicrosPerMs),
+                            bytes, TickCountMs());
+  return true;
 }
 
 // StopPlay, both threads ended.
@@ -330,6 +379,8 @@ void CDispWnd::ReleaseAudio() {
   waveFormat_ = WaveFormat{};
   hasSound_ = false;
   audioAlign_ = false;
+  alignToMs_ = -1;
+  writtenSinceOpen_ = false;
 }
 
 }  // namespace tq

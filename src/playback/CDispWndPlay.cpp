@@ -79,7 +79,12 @@ bool CDispWnd::PresentPending(CDrawWnd& view, const Pending& p) {
     for (int32_t i = p.feedFrom; i < p.feedFrom + view.delay; ++i) view.DecodeEntry(i);
   if (view.DecodeEntry(p.decode) != 1) return false;
   view.Draw(true);
-  if (observer_) observer_->Presented(view.viewNumber(), view.table->at(p.shown).timeMs, TickCountMs());
+  if (observer_) {
+    const uint32_t timeMs = view.table->at(p.shown).timeMs;
+    const uint64_t tick = TickCountMs();
+    observer_->Presented(view.viewNumber(), timeMs, tick);
+    if (&view == this) ReportSoundHeard(timeMs, tick);
+  }
   return true;
 }
 
@@ -154,6 +159,7 @@ void CDispWnd::PlayThread() {
           anchorTick = now;
           anchorTime = shownTime;
           anchored = true;
+          pictureAnchorTick_ = now;
           PresentPending(*this, front);
           Post(kPlayPosition, anchorTime);
           front = Pending{};

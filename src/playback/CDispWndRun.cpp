@@ -68,7 +68,14 @@ void CDispWnd::RunThread() {
   }
   if (kind_ == kSourceMp4) {
     SetWaveFormatFromDecoder();
-    if (startSecond_ == 0) AudStart();
+    if (startSecond_ == 0) {
+      // The sound starts with the first picture, on its clock.
+      {
+        std::lock_guard<std::mutex> lock(indexMutex_);
+        audioAlign_ = true;
+      }
+      AudStart();
+    }
   }
   IndexRecords();
   indexComplete_ = 1;

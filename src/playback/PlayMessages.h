@@ -49,6 +49,10 @@ class PlaybackObserver {
   // An audio sample whose media time is timeMs was written to the wave-out device as
   // `bytes` bytes of PCM at tickMs, by play_thread.
   virtual void AudioWritten(uint32_t /*timeMs*/, uint32_t /*bytes*/, uint64_t /*tickMs*/) {}
+  // Right after a front picture whose media time is pictureMs was presented at tickMs,
+  // while sound plays: heardUs is the media time (microseconds) of the sound the device is
+  // playing at that moment, by the device's own count of what it has played.
+  virtual void SoundHeard(uint32_t /*pictureMs*/, int64_t /*heardUs*/, uint64_t /*tickMs*/) {}
 };
 
 }  // namespace tq

@@ -166,6 +166,68 @@ TEST(MemoryWaveOut, close_drops_the_queue_and_no_callback_comes_after_it) {
   EXPECT_EQ(device.Write(bytes, 2), kWaveNotOpen);
 }
 
+int64_t NowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The played clock runs with the monotonic clock while there is sound to play, however
+// late the device's thread wakes: at any moment, what is unplayed is what was written less
+// the time since the write, within the instants measured around the calls.
+TEST(MemoryWaveOut, its_played_clock_follows_the_wall_clock_and_stops_when_it_should) {
+  // 200 buffers of 5 ms (240 samples, 480 bytes): 1 s in all, 200 hand-overs.
+  constexpr int64_t kTotalUs = 1000000;
+  std::vector<uint8_t> buffer(480, 3);
+  MemoryWaveOut device;
+  ASSERT_EQ(device.Open(Pcm(1, 48000, 16), [] {}), kWaveOk);
+  EXPECT_EQ(device.UnplayedUs(), 0);
+  const int64_t writeFrom = NowUs();
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(device.Write(buffer.data(), 480), kWaveOk);
+  const int64_t writeTo = NowUs();
+  struct Row {
+    const char* name;
+    int sleepMs;
+    bool pause;
+  } rows[] = {{"playing", 150, false}, {"playing on", 300, false}, {"paused", 100, true}};
+  int64_t pausedUs = 0;  // wall time spent paused, which the clock does not count
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SleepMs(row.sleepMs);
+    if (row.pause) {
+      const int64_t pauseAt = NowUs();
+      ASSERT_EQ(device.Pause(), kWaveOk);
+      const int64_t atPause = device.UnplayedUs();
+      SleepMs(row.sleepMs);
+      EXPECT_EQ(device.UnplayedUs(), atPause) << "ran while paused";
+      const int64_t restartAt = NowUs();
+      ASSERT_EQ(device.Restart(), kWaveOk);
+      pausedUs = (restartAt - pauseAt);
+      continue;
+    }
+    const int64_t from = NowUs();
+    const int64_t unplayed = device.UnplayedUs();
+    const int64_t to = NowUs();
+    EXPECT_GE(unplayed, kTotalUs - (to - writeFrom) - 1);
+    EXPECT_LE(unplayed, kTotalUs - (from - writeTo) + 1);
+  }
+  // Played to the end: the clock stops there, and sound written later starts from then.
+  ASSERT_TRUE(WaitFor([&] { return device.Queued() == 0; }));
+  EXPECT_EQ(device.UnplayedUs(), 0);
+  EXPECT_EQ(device.PlayedUs(), kTotalUs);
+  EXPECT_GT(NowUs() - writeFrom, kTotalUs + pausedUs - 1000) << "played faster than the format's rate";
+  SleepMs(50);
+  const int64_t again = NowUs();
+  ASSERT_EQ(device.Write(buffer.data(), 480), kWaveOk);
+  EXPECT_GE(device.UnplayedUs(), 5000 - (NowUs() - again) - 1) << "the dry spell was counted as played";
+  // A reset drops what is queued: nothing of it will be heard.
+  ASSERT_EQ(device.Pause(), kWaveOk);
+  ASSERT_EQ(device.Reset(), kWaveOk);
+  EXPECT_EQ(device.UnplayedUs(), 0);
+  ASSERT_EQ(device.Close(), kWaveOk);
+  EXPECT_EQ(device.UnplayedUs(), 0);
+}
+
 TEST(MemoryWaveOut, failing_writes_after_the_set_count) {
   MemoryWaveOut device(MemoryWaveOut::Options{false, 2});
   ASSERT_EQ(device.Open(Pcm(1, 48000, 16), [] {}), kWaveOk);

@@ -7,13 +7,23 @@
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace tq {
 namespace {
 
 constexpr int kMicrosPerMs = 1000;
+constexpr int64_t kMicrosPerSecond = 1000000;
+constexpr int kPollMs = 4;  // how often the sink's played-time count is read
+
+uint64_t TickCountUs() {
+  return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count());
+}
 
 bool ToQtFormat(const WaveFormat& f, QAudioFormat* out) {
   if (f.formatTag != kWaveFormatPcm || f.channels == 0 || f.samplesPerSec == 0 ||
@@ -57,6 +67,7 @@ class QtWaveOut::Feed final : public QIODevice {
       std::memcpy(data + copied, p.data + p.handedOver, size_t(n));
       copied += n;
       p.handedOver += uint32_t(n);
+      owner_->handedBytes_ += n;
       if (p.handedOver < p.bytes) break;
       owner_->queue_.pop_front();
       owner_->done_();  // under mutex_: Reset and Close wait for it
@@ -72,7 +83,12 @@ class QtWaveOut::Feed final : public QIODevice {
 // The sink and its feed, on the device's thread. Everything here runs there.
 class QtWaveOut::Pump final : public QObject {
  public:
-  explicit Pump(QtWaveOut* owner) : feed_(owner) {}
+  explicit Pump(QtWaveOut* owner) : owner_(owner), feed_(owner) {
+    poll_.setParent(this);  // moves to the device's thread with the pump
+    poll_.setInterval(kPollMs);
+    poll_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll_, &QTimer::timeout, this, [this] { ReadPlayed(); });
+  }
 
   int Start(const QAudioFormat& format, int latencyMs) {
     suspended_ = false;
@@ -82,12 +98,31 @@ class QtWaveOut::Pump final : public QObject {
     sink_ = std::make_unique<QAudioSink>(device, format);
     sink_->setBufferSize(format.bytesForDuration(qint64(latencyMs) * kMicrosPerMs));
     if (!feed_.open(QIODevice::ReadOnly)) return kWaveError;
+    ClearPlayed();
     sink_->start(&feed_);
     if (sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
       sink_.reset();
       return kWaveError;
     }
+    poll_.start();
     return kWaveOk;
+  }
+  // The sink's played-time count with the moment it was read, for UnplayedUs.
+  void ReadPlayed() {
+    if (!sink_) return;
+    const int64_t played = sink_->processedUSecs();
+    const bool playing = sink_->state() == QAudio::ActiveState;
+    std::lock_guard<std::mutex> lock(owner_->mutex_);
+    owner_->sinkPlayedUs_ = played;
+    owner_->sinkReadTickUs_ = TickCountUs();
+    owner_->sinkPlaying_ = playing;
+  }
+  void ClearPlayed() {
+    std::lock_guard<std::mutex> lock(owner_->mutex_);
+    owner_->handedBytes_ = 0;
+    owner_->sinkPlayedUs_ = 0;
+    owner_->sinkReadTickUs_ = TickCountUs();
+    owner_->sinkPlaying_ = false;
   }
   void Suspend(bool on) {
     suspended_ = on;
@@ -96,11 +131,14 @@ class QtWaveOut::Pump final : public QObject {
       sink_->suspend();
     else
       sink_->resume();
+    ReadPlayed();
   }
   // Drops what the sink holds; a sink that stopped over it is started again.
   void ResetSink() {
     if (!sink_) return;
     sink_->reset();
+    // What the sink held is gone; its count starts again with the sound given from now.
+    ClearPlayed();
     if (sink_->state() == QAudio::StoppedState) {
       sink_->start(&feed_);
       if (suspended_) sink_->suspend();
@@ -111,13 +149,16 @@ class QtWaveOut::Pump final : public QObject {
     if (sink_) emit feed_.readyRead();
   }
   void Stop() {
+    poll_.stop();
     if (sink_) sink_->stop();
     sink_.reset();
     feed_.close();
   }
 
  private:
+  QtWaveOut* owner_;
   Feed feed_;
+  QTimer poll_;
   std::unique_ptr<QAudioSink> sink_;
   bool suspended_ = false;
 };
@@ -151,6 +192,7 @@ int QtWaveOut::Open(const WaveFormat& format, DoneCallback done) {
     if (open_) return kWaveError;
     done_ = std::move(done);
     queue_.clear();
+    bytesPerSecond_ = uint32_t(format.blockAlign) * format.samplesPerSec;
   }
   int result = kWaveError;
   Pump* pump = pump_.get();
@@ -219,6 +261,18 @@ int QtWaveOut::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
   done_ = nullptr;
   return kWaveOk;
+}
+
+int64_t QtWaveOut::UnplayedUs() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!open_ || bytesPerSecond_ == 0) return 0;
+  int64_t queued = 0;
+  for (const Pending& p : queue_) queued += int64_t(p.bytes - p.handedOver);
+  const int64_t handedUs = handedBytes_ * kMicrosPerSecond / bytesPerSecond_;
+  int64_t played = sinkPlayedUs_;
+  if (sinkPlaying_) played += int64_t(TickCountUs() - sinkReadTickUs_);
+  played = std::clamp<int64_t>(played, 0, handedUs);
+  return queued * kMicrosPerSecond / bytesPerSecond_ + handedUs - played;
 }
 
 }  // namespace tq

@@ -7,6 +7,10 @@
 // completely. Reset and Close empty the queue under mutex_, so
 // once they return no callback runs for any earlier buffer. Open and Close wait for the
 // sink's thread (a few milliseconds); nothing else blocks the caller.
+//
+// What is heard: the sink's own played-time count (processedUSecs) is read on the device's
+// thread every few milliseconds, with the time it was read; between two readings the
+// count runs on with the clock while the sink is playing.
 #pragma once
 
 #include <deque>
@@ -34,6 +38,7 @@ class QtWaveOut final : public WaveOut {
   int Restart() override;
   int Reset() override;
   int Close() override;
+  int64_t UnplayedUs() override;
 
  private:
   class Feed;
@@ -52,6 +57,11 @@ class QtWaveOut final : public WaveOut {
   bool open_ = false;
   DoneCallback done_;
   std::deque<Pending> queue_;
+  uint32_t bytesPerSecond_ = 0;
+  int64_t handedBytes_ = 0;   // given to the sink since it started
+  int64_t sinkPlayedUs_ = 0;  // the sink's played-time count at sinkReadTick_
+  uint64_t sinkReadTickUs_ = 0;
+  bool sinkPlaying_ = false;  // at that reading
 };
 
 }  // namespace tq
