@@ -79,6 +79,8 @@ void TraceLog(const char* tag, int line, const char* format, ...) {
   std::string_view text(message, size_t(n) < kMessageChars ? size_t(n) : kMessageChars - 1);
   if (size_t(n) >= kMessageChars) text = Utf8DropCutTail(text);
   out += text;
+  // Every entry is one whole line, also when the message forgot its end or was cut.
+  if (out.back() != '\n') out += '\n';
   WriteLine(out);
 }
 

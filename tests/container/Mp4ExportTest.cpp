@@ -144,7 +144,8 @@ TEST_F(Mp4Export, cut_starts_at_a_key_frame_and_ends_in_the_end_second) {
     if (c.to <= c.from) continue;
     SCOPED_TRACE(std::to_string(c.from) + "-" + std::to_string(c.to) + (c.sound ? "" : " mute"));
     std::string out = dir_.File("out.mp4");
-    ExportOutcome o = ExportRecording(source_, out, c.from, c.to, c.sound);
+    // Each range replaces the previous one's file, as a user agreeing to overwrite does.
+    ExportOutcome o = ExportRecording(source_, out, c.from, c.to, c.sound, {}, true);
     ASSERT_EQ(o.status, ExportStatus::Ok) << o.message;
     EXPECT_FALSE(o.copied);
     EXPECT_EQ(o.lengthSec, kLengthSec);
@@ -170,7 +171,7 @@ TEST_F(Mp4Export, whole_recording_with_sound_is_a_byte_copy) {
   EXPECT_TRUE(o.copied);
   EXPECT_EQ(ReadAll(out), ReadAll(source_));
   // Without sound the whole recording is rebuilt: every frame, no sound track.
-  ExportOutcome mute = ExportRecording(source_, out, 0, kLengthSec, false);
+  ExportOutcome mute = ExportRecording(source_, out, 0, kLengthSec, false, {}, true);
   ASSERT_EQ(mute.status, ExportStatus::Ok) << mute.message;
   EXPECT_FALSE(mute.copied);
   EXPECT_EQ(StreamCodecs(out), "h264\n");
