@@ -184,8 +184,6 @@ ExportOutcome ExportAviRecording(const std::string& sourcePath, const std::strin
                               : openError == MediaFile::OpenError::TooLarge
                                   ? ": 4 GiB or larger, not supported"
                                   : ": cannot be read"));
-  const std::string refusal = OutputRefusal(sourcePath, outPath, overwrite);
-  if (!refusal.empty()) return fail(ExportStatus::Failed, refusal);
   AVIINFO info{};
   std::string error;
   if (!ReadAVI(sourcePath, &info, &error))
@@ -206,6 +204,9 @@ ExportOutcome ExportAviRecording(const std::string& sourcePath, const std::strin
                 sourcePath + (rear ? ": no rear video stream" : ": no front video stream"));
   const std::string range = RangeRefusal(fromSec, toSec, o.lengthSec);
   if (!range.empty()) return fail(ExportStatus::InvalidRange, range);
+
+  const std::string refusal = OutputRefusal(sourcePath, outPath, overwrite);
+  if (!refusal.empty()) return fail(ExportStatus::InvalidOutput, refusal);
 
   bool haveSound = false;
   for (int i = 1; i < info.streamCount; ++i) haveSound |= info.streams[i].fccType == RiffCode("auds");

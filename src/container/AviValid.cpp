@@ -131,20 +131,20 @@ bool IsIndexType(uint32_t ckid) {
 }
 
 // Why the entries read from idx1 cannot be the index, or "": every entry must name a
-// stream of the headers and a chunk inside movi, and one must be a picture.
+// stream (one of the headers', or any when there were more streams than slots kept) and
+// a chunk inside movi.
 std::string IndexProblem(const AVIINFO& info) {
-  bool picture = false;
+  const int streams = info.streamCount < kAviStreamSlots ? info.streamCount : 10;
   for (size_t i = 0; i < info.index.size(); ++i) {
     const AviIndexEntry& e = info.index[i];
     const int stream = AviChunkStream(e.ckid);
-    if ((e.ckid & 0xFF) != '0' || stream < 0 || stream >= info.streamCount || !IsIndexType(e.ckid))
+    if ((e.ckid & 0xFF) != '0' || stream < 0 || stream >= streams || !IsIndexType(e.ckid))
       return "entry " + std::to_string(i + 1) + " names no stream (" + RiffCodeText(e.ckid) + ")";
     if (e.dwChunkOffset < 4 ||
         uint64_t(e.dwChunkOffset) - 4 + kChunkHeader + e.dwChunkLength > info.moviSize)
       return "entry " + std::to_string(i + 1) + " points outside the movi list";
-    picture = picture || IsAviVideoChunk(e.ckid);
   }
-  return picture ? std::string() : "no entry is a picture";
+  return {};
 }
 
 bool WalkAvi(MediaFile& f, AVIINFO* info, std::string* error) {

@@ -7,7 +7,8 @@
 
 namespace tq {
 
-enum class ExportStatus { Ok, InvalidSource, InvalidRange, Failed };
+// InvalidOutput: OutputRefusal refused the output name (nothing was written).
+enum class ExportStatus { Ok, InvalidSource, InvalidRange, InvalidOutput, Failed };
 
 struct ExportOutcome {
   ExportStatus status = ExportStatus::Failed;

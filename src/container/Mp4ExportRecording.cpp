@@ -49,9 +49,6 @@ ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& 
   MediaFile::OpenError openError;
   if (!MediaFile::Open(sourcePath, "rb", &openError))
     return Outcome(ExportStatus::InvalidSource, OpenErrorText(sourcePath, openError));
-  const std::string refusal = OutputRefusal(sourcePath, outPath, overwrite);
-  if (!refusal.empty()) return Outcome(ExportStatus::Failed, refusal);
-
   // Export only reads: a recording the camera left unfinished is cut from the index a
   // repair would write, worked out away from it.
   MovieSets sets;
@@ -79,6 +76,9 @@ ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& 
     o.lengthSec = lengthSec;
     return o;
   }
+
+  const std::string refusal = OutputRefusal(sourcePath, outPath, overwrite);
+  if (!refusal.empty()) return Outcome(ExportStatus::InvalidOutput, refusal);
 
   const std::string temp = ExportTempName(outPath);
   std::string error;
