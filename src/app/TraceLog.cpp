@@ -32,7 +32,10 @@ void WriteLine(const std::string& line) {
       return;
     }
   }
+  // On a terminal every entry is one whole line, also when the message lacks its end or
+  // was cut; the trace file keeps the messages byte for byte.
   std::fwrite(line.data(), 1, line.size(), stderr);
+  if (!line.empty() && line.back() != '\n') std::fputc('\n', stderr);
   std::fflush(stderr);
 }
 
@@ -79,8 +82,6 @@ void TraceLog(const char* tag, int line, const char* format, ...) {
   std::string_view text(message, size_t(n) < kMessageChars ? size_t(n) : kMessageChars - 1);
   if (size_t(n) >= kMessageChars) text = Utf8DropCutTail(text);
   out += text;
-  // Every entry is one whole line, also when the message forgot its end or was cut.
-  if (out.back() != '\n') out += '\n';
   WriteLine(out);
 }
 

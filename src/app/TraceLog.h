@@ -16,7 +16,7 @@ std::string TraceFilePath();
 
 // Formats the message (printf rules, cut at 8191 characters, never dropped) and appends
 // "[tag(line)] message" as one whole write. Safe from any thread. An empty message
-// writes nothing. The message supplies its own line end; one is added when it lacks it.
+// writes nothing. The message supplies its own line end.
 void TraceLog(const char* tag, int line, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
