@@ -51,7 +51,7 @@ void BM_ExportMP4_60_to_120(benchmark::State& state) {
   }
   const std::string out = OutputPath("export_60_120.mp4");
   for (auto _ : state) {
-    tq::ExportOutcome o = tq::ExportRecording(source, out, 60, 120, true);
+    tq::ExportOutcome o = tq::ExportRecording(source, out, 60, 120, true, {}, true);
     if (o.status != tq::ExportStatus::Ok) {
       state.SkipWithError(o.message.c_str());
       return;

@@ -32,7 +32,10 @@ void WriteLine(const std::string& line) {
       return;
     }
   }
+  // On a terminal every entry is one whole line, also when the message lacks its end or
+  // was cut; the trace file keeps the messages byte for byte.
   std::fwrite(line.data(), 1, line.size(), stderr);
+  if (!line.empty() && line.back() != '\n') std::fputc('\n', stderr);
   std::fflush(stderr);
 }
 

@@ -71,6 +71,7 @@ bool AviInfo(const std::string& path, JsonWriter* json) {
   const bool playable = info.indexCount > 0 && info.videoStreamCount > 0;
   if (!json) {
     InfoText(path, info, playable);
+    if (!info.indexProblem.empty()) std::printf("  index unusable: %s\n", info.indexProblem.c_str());
     return true;
   }
   JsonWriter& j = *json;
@@ -81,6 +82,8 @@ bool AviInfo(const std::string& path, JsonWriter* json) {
   StreamsJson(j, info);
   j.Key("video_streams").Int(info.videoStreamCount);
   j.Key("index_count").Int(info.indexCount);
+  j.Key("index_problem");
+  if (info.indexProblem.empty()) j.Null(); else j.String(info.indexProblem);
   j.EndObject();
   return true;
 }
@@ -88,7 +91,10 @@ bool AviInfo(const std::string& path, JsonWriter* json) {
 int AviRepair(const std::string& path, bool dryRun, JsonWriter* json) {
   AVIINFO info{};
   std::string error, result, reason;
-  if (!ReadAVI(path, &info, &error)) {
+  const bool read = ReadAVI(path, &info, &error);
+  const std::string missing =
+      info.indexProblem.empty() ? "no index" : "index damaged (" + info.indexProblem + ")";
+  if (!read) {
     result = "failed";
     reason = error;
   } else if (info.indexCount > 0) {
@@ -99,21 +105,21 @@ int AviRepair(const std::string& path, bool dryRun, JsonWriter* json) {
     std::unique_ptr<MediaFile> f = MediaFile::Open(path, "rb");
     if (f && PlanRecoverAVI(*f, info, &entries)) {
       result = "repaired";
-      reason = "no index; one can be rebuilt from the movi chunks";
+      reason = missing + "; one can be rebuilt from the movi chunks";
       info.indexCount = uint16_t(entries.size());
     } else {
       result = "failed";
-      reason = "no index, and none can be rebuilt";
+      reason = missing + ", and none can be rebuilt";
     }
   } else {
     AVIINFO fresh{};
     if (ValidAVI(path, &fresh) == 1) {
       result = "repaired";
-      reason = "no index; rebuilt from the movi chunks and appended";
+      reason = missing + "; rebuilt from the movi chunks and appended";
       info = std::move(fresh);
     } else {
       result = "failed";
-      reason = "no index, and none can be rebuilt (movi incomplete or followed by other data, "
+      reason = missing + ", and none can be rebuilt (movi incomplete or followed by other data, "
                "no start code in the first picture, or more than 65535 chunks)";
     }
   }
@@ -131,24 +137,6 @@ int AviRepair(const std::string& path, bool dryRun, JsonWriter* json) {
                 info.indexCount);
   }
   return result == "failed" ? 1 : 0;
-}
-
-int AviExport(const std::string& source, const std::string& output, int fromSec, int toSec,
-              bool rear, bool withSound) {
-  if (toSec < fromSec) return Fail("export", 2, "--to is before --from");
-  AVIINFO info{};
-  if (ValidAVI(source, &info) != 1) return Fail("export", 1, source + ": not a usable AVI recording");
-  std::unique_ptr<MediaFile> f = MediaFile::Open(source, "rb");
-  if (!f) return Fail("export", 1, source + ": cannot open");
-  // A recording without sound exports its pictures; asking for none is not an error.
-  bool haveSound = false;
-  for (int i = 1; i < info.streamCount; ++i) haveSound |= info.streams[i].fccType == RiffCode("auds");
-  std::string error;
-  if (ExportAVI(*f, output, info, fromSec, toSec, withSound && haveSound, !rear, rear, &error) != 1)
-    return Fail("export", 1, error.empty() ? output + ": export failed" : error);
-  std::printf("%s: exported %d-%d s of the %s camera of %s\n", output.c_str(), fromSec, toSec,
-              rear ? "rear" : "front", source.c_str());
-  return 0;
 }
 
 }  // namespace tq::cli

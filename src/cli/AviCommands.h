@@ -21,9 +21,4 @@ bool AviInfo(const std::string& path, JsonWriter* json);
 // whether it could). 0 ok or repaired, 1 failed.
 int AviRepair(const std::string& path, bool dryRun, JsonWriter* json);
 
-// Exports seconds fromSec to toSec of the front or rear camera (and the sound, when the
-// recording has one and withSound) of one AVI into `output`.
-int AviExport(const std::string& source, const std::string& output, int fromSec, int toSec,
-              bool rear, bool withSound);
-
 }  // namespace tq::cli

@@ -5,6 +5,7 @@
 
 #include "cli/AviCommands.h"
 #include "cli/Commands.h"
+#include "container/AviExport.h"
 #include "container/Mp4Export.h"
 
 namespace tq::cli {
@@ -16,6 +17,7 @@ struct ExportArgs {
   std::string file, out, camera;
   int fromSec = -1, toSec = -1;
   bool withSound = true;
+  bool force = false;  // replace an existing regular file
 };
 
 std::optional<int> Seconds(const std::string& text) {
@@ -50,6 +52,8 @@ std::optional<std::string> Parse(const Args& args, ExportArgs* a) {
       a->camera = *v;
     } else if (arg == "--no-sound") {
       a->withSound = false;
+    } else if (arg == "--force") {
+      a->force = true;
     } else if (!arg.empty() && arg[0] == '-') {
       return "unknown option " + arg;
     } else if (a->file.empty()) {
@@ -72,18 +76,29 @@ int RunExport(const Args& args) {
   if (auto usage = Parse(args, &a)) {
     Fail(kName, 2, *usage);
     std::fprintf(stderr, "usage: tqmb20 export FILE --from SEC --to SEC [--no-sound] "
-                         "[--camera front|rear] -o OUT\n");
+                         "[--camera front|rear] [--force] -o OUT\n");
     return 2;
   }
-  if (IsAviFile(a.file))
-    return AviExport(a.file, a.out, a.fromSec, a.toSec, a.camera == "rear", a.withSound);
+  if (const std::string problem = FileProblem(a.file); !problem.empty())
+    return Fail(kName, 1, a.file + ": " + problem);
+  const bool avi = IsAviFile(a.file);
   // An MP4 recording holds one camera; the camera choice belongs to two-stream AVI files.
-  if (!a.camera.empty())
+  if (!avi && !a.camera.empty())
     return Fail(kName, 2, a.file + ": --camera applies to two-camera AVI recordings only");
-  ExportOutcome o = ExportRecording(a.file, a.out, a.fromSec, a.toSec, a.withSound);
+  const ExportOutcome o =
+      avi ? ExportAviRecording(a.file, a.out, a.fromSec, a.toSec, a.camera == "rear",
+                               a.withSound, a.force)
+          : ExportRecording(a.file, a.out, a.fromSec, a.toSec, a.withSound, {}, a.force);
   if (o.status != ExportStatus::Ok) return Fail(kName, 1, o.message);
-  std::printf("%s: %s %d-%d s of %s\n", a.out.c_str(), o.copied ? "copied" : "exported",
-              a.fromSec, a.toSec, a.file.c_str());
+  const std::string camera = avi ? std::string(" the ") + (a.camera == "rear" ? "rear" : "front") +
+                                       " camera of"
+                                 : std::string();
+  if (o.copied)
+    std::printf("%s: copied the whole %d s of%s %s\n", a.out.c_str(), o.lengthSec,
+                camera.c_str(), a.file.c_str());
+  else
+    std::printf("%s: exported %.3f-%.3f s of%s %s\n", a.out.c_str(), o.firstFrameMs / 1000.0,
+                o.lastFrameMs / 1000.0, camera.c_str(), a.file.c_str());
   return 0;
 }
 

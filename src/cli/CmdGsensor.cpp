@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "cli/Commands.h"
 #include "cli/FileTelemetry.h"
@@ -78,6 +79,19 @@ int RunGsensor(const Args& args) {
   FileTelemetry t;
   std::string error;
   if (!LoadFileTelemetry(file, Want::GSensor, &t, &error)) return Fail("gsensor", 1, error);
+  // Records are in time order within the recording; anything else is not G-sensor data.
+  constexpr uint64_t kEndSlackMs = 1000;  // the last record may trail the last picture
+  for (size_t i = 0; i < t.gsensor.size(); ++i) {
+    const uint32_t ms = t.gsensor[i].timeMs;
+    if (i > 0 && ms < t.gsensor[i - 1].timeMs)
+      return Fail("gsensor", 1, file + ": G-sensor record " + std::to_string(i + 1) + " at " +
+                                    std::to_string(ms) + " ms runs back in time (the one before is at " +
+                                    std::to_string(t.gsensor[i - 1].timeMs) + " ms)");
+    if (t.lengthMs > 0 && ms > t.lengthMs + kEndSlackMs)
+      return Fail("gsensor", 1, file + ": G-sensor record " + std::to_string(i + 1) + " at " +
+                                    std::to_string(ms) + " ms lies past the recording's " +
+                                    std::to_string(t.lengthMs) + " ms");
+  }
   std::string text =
       events ? WriteEvents(t.gsensor, GraphSeconds(file, t.gsensor), threshold) : WriteGSensorCsv(t.gsensor);
   std::fwrite(text.data(), 1, text.size(), stdout);

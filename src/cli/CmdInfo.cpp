@@ -19,6 +19,7 @@ struct FileInfo {
   MP4INFO set[2];
   std::vector<uint8_t> telemetry[2];
   bool playable = false;
+  std::string indexProblem;  // why an index that is present cannot be used
   int sets = 1;
 };
 
@@ -91,6 +92,8 @@ void WriteJson(JsonWriter& j, const std::string& path, const FileInfo& fi) {
   const MP4INFO& s = fi.set[0];
   j.BeginObject().Key("path").String(path).Key("kind").String("mp4");
   j.Key("playable").Bool(fi.playable).Key("sets").Int(fi.sets);
+  j.Key("index_problem");
+  if (fi.indexProblem.empty()) j.Null(); else j.String(fi.indexProblem);
   j.Key("start_time_ms");
   if (s.sttm.found()) j.UInt(s.startTime); else j.Null();
   j.Key("model");
@@ -108,6 +111,7 @@ void WriteText(const std::string& path, const FileInfo& fi) {
   const MP4INFO& s = fi.set[0];
   std::printf("%s: mp4, %s, %d movie set%s\n", path.c_str(),
               fi.playable ? "playable" : "not playable", fi.sets, fi.sets > 1 ? "s" : "");
+  if (!fi.indexProblem.empty()) std::printf("  index unusable: %s\n", fi.indexProblem.c_str());
   if (s.sttm.found()) std::printf("  start time %llu ms\n", (unsigned long long)s.startTime);
   if (s.ptnmName[0])
     std::printf("  model %s\n", PrintableText(s.ptnmName, sizeof s.ptnmName).c_str());
@@ -148,6 +152,10 @@ int RunInfo(const Args& args) {
   JsonWriter j;
   j.BeginArray();
   for (const std::string& path : paths) {
+    if (const std::string problem = FileProblem(path); !problem.empty()) {
+      exitCode = Fail("info", 1, path + ": " + problem);
+      continue;
+    }
     MediaFile::OpenError error;
     if (!MediaFile::Open(path, "rb", &error)) {
       const char* why = error == MediaFile::OpenError::NotFound   ? "no such file"
@@ -171,7 +179,21 @@ int RunInfo(const Args& args) {
       exitCode = Fail("info", 1, path + ": shorter than 8 bytes, not an MP4 file");
       continue;
     }
-    fi->playable = IsPlayableMP4(fi->set[0].moov, fi->set[0].mdat) != 0;
+    const MP4INFO& first = fi->set[0];
+    if (!first.ftyp.found() && !first.moov.moov.found() && !first.mdat.found()) {
+      exitCode = Fail("info", 1, path + ": not a recording (no MP4 boxes found)");
+      FreeMP4INFO(fi->set[0]);
+      FreeMP4INFO(fi->set[1]);
+      continue;
+    }
+    fi->playable = IsPlayableMP4(first.moov, first.mdat) != 0;
+    if (fi->playable) {
+      // Usable means the tables agree with each other and with the file, as validation checks.
+      auto f = MediaFile::Open(path, "rb");
+      if (!f) fi->indexProblem = "cannot be read";
+      else IndexAgrees(*f, length, first, &fi->indexProblem);
+      fi->playable = fi->indexProblem.empty();
+    }
     fi->sets = SecondSetFound(fi->set[1]) ? 2 : 1;
     if (json) WriteJson(j, path, *fi);
     else WriteText(path, *fi);

@@ -243,14 +243,16 @@ int RunPlay(const Args& args) {
   Options o;
   if (const int rc = ParseArgs(args, &o)) return rc;
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(o.front, ec)) return Fail(kName, 1, o.front + ": no such recording");
-  if (!o.rear.empty() && !std::filesystem::is_regular_file(o.rear, ec))
-    return Fail(kName, 1, o.rear + ": no such recording");
+  if (const std::string problem = FileProblem(o.front); !problem.empty())
+    return Fail(kName, 1, o.front + ": " + problem);
+  if (!o.rear.empty())
+    if (const std::string problem = FileProblem(o.rear); !problem.empty())
+      return Fail(kName, 1, o.rear + ": " + problem);
 
-  // Read-only look at the front: a camera recording plays by its frame records, anything
-  // else through the demuxer. (The rear is validated by the session as the viewer does.)
-  // An AVI (both cameras in one file) is read without repairing it: one without an index
-  // is refused rather than changed.
+  // Read-only look at both cameras: a camera recording plays by its frame records, anything
+  // else through the demuxer; an unfinished recording plays from the index a repair would
+  // write, worked out in memory. An AVI (both cameras in one file) without a usable index
+  // plays from the index a rebuild would append, likewise kept in memory.
   std::string ext = std::filesystem::path(o.front).extension().string();
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
   const bool isAvi = ext == ".avi";
@@ -259,12 +261,26 @@ int RunPlay(const Args& args) {
   if (isAvi) {
     std::string why;
     if (!ReadAVI(o.front, &avi, &why)) return Fail(kName, 1, o.front + ": not a playable AVI (" + why + ")");
-    if (avi.index.empty()) return Fail(kName, 1, o.front + ": the AVI has no index");
+    if (avi.index.empty()) {
+      std::vector<AviIndexEntry> entries;
+      std::unique_ptr<MediaFile> f = MediaFile::Open(o.front, "rb");
+      if (!f || !PlanRecoverAVI(*f, avi, &entries))
+        return Fail(kName, 1, o.front + ": the AVI has no usable index and none can be rebuilt");
+      avi.index = std::move(entries);
+      avi.indexCount = uint16_t(avi.index.size());
+    }
   }
   MP4INFO info;
-  uint64_t length = 0;
-  const bool playable =
-      !isAvi && ScanMP4(o.front, &info, 0, &length) && IsPlayableMP4(info.moov, info.mdat);
+  RepairedIndex repaired;
+  bool playable = false;
+  if (!isAvi) {
+    ValidateOptions readOnly;
+    readOnly.dryRun = true;
+    const ValidateReport r = ValidateMP4(o.front, &info, 0, readOnly);
+    std::string why;
+    playable = r.result == ValidateResult::Ok ||
+               (r.result == ValidateResult::Repaired && repaired.WorkOut(o.front, info, &why));
+  }
 
   const std::filesystem::path scratch =
       std::filesystem::temp_directory_path(ec) / ("tqmb20-play-" + std::to_string(::getpid()));
@@ -283,6 +299,7 @@ int RunPlay(const Args& args) {
     so.frontWindow = &frontWindow;
     so.rearWindow = &rearWindow;
     so.waveOut = &waveOut;
+    so.readOnly = true;
     CDispWnd session(&monitor, so, &monitor);
     session.SetSpeed(o.speed);
     startTick = TickCountMs();
@@ -341,8 +358,11 @@ int RunPlay(const Args& args) {
   } else {
     PrintText(monitor, hasRear, startTick);
   }
+  if (!o.rear.empty() && !hasRear)
+    Fail(kName, 0, o.rear + ": the rear camera was dropped (it cannot be played); the front played alone");
   for (const auto& [code, value] : monitor.messages_)
     if (code == kPlaySourceError) return Fail(kName, 1, o.front + ": the source could not be read");
+  if (monitor.stats_[0].presented == 0) return Fail(kName, 1, o.front + ": no picture was presented");
   return 0;
 }
 

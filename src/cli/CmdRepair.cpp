@@ -60,6 +60,17 @@ int RunRepair(const Args& args) {
   JsonWriter j;
   j.BeginArray();
   for (const std::string& path : paths) {
+    if (const std::string problem = FileProblem(path); !problem.empty()) {
+      exitCode = 1;
+      if (json) {
+        ValidateReport r;
+        r.reason = problem;
+        WriteJson(j, path, r);
+      } else {
+        Fail("repair", 1, path + ": " + problem);
+      }
+      continue;
+    }
     if (IsAviFile(path)) {
       if (AviRepair(path, options.dryRun, json ? &j : nullptr) != 0) exitCode = 1;
       continue;

@@ -26,6 +26,10 @@ int RunCard(const Args& args);
 // Prints "tqmb20 <name>: <message>" to standard error and returns `code`.
 int Fail(const char* name, int code, const std::string& message);
 
+// Why a path given as a recording cannot be one ("no such file", "is a folder", "not a
+// regular file"), or "" when it names a regular file.
+std::string FileProblem(const std::string& path);
+
 int RunInfo(const Args& args);    // CmdInfo.cpp
 int RunRepair(const Args& args);  // CmdRepair.cpp
 int RunList(const Args& args);  // CmdList.cpp

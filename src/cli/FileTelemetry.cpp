@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "cli/Commands.h"
 #include "container/Mp4Reader.h"
 #include "telemetry/TelemetryLoad.h"
 
@@ -26,6 +27,28 @@ std::string DateOf(const std::string& name) {
   return name.substr(0, kDateDigits);
 }
 
+uint64_t LengthMs(const MP4INFO& info) {
+  const MVHDBOX& m = info.moov.mvhd;
+  return m.timescale ? m.duration * 1000 / m.timescale : 0;
+}
+
+// The length of the recording a companion file belongs to: the MP4 of the same name.
+uint64_t PartnerLengthMs(const std::filesystem::path& companion) {
+  for (const char* ext : {".mp4", ".MP4"}) {
+    std::filesystem::path partner = companion;
+    partner.replace_extension(ext);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(partner, ec)) continue;
+    MP4INFO info;
+    uint64_t length = 0;
+    ScanMP4(partner.string(), &info, 0, &length);
+    const uint64_t ms = LengthMs(info);
+    FreeMP4INFO(info);
+    return ms;
+  }
+  return 0;
+}
+
 // The viewer validates (and may repair) a recording before it loads the telemetry; the
 // command line only reads: the telemetry boxes are the same either way.
 bool LoadMp4(const std::string& path, Want want, FileTelemetry* out, std::string* error) {
@@ -39,6 +62,7 @@ bool LoadMp4(const std::string& path, Want want, FileTelemetry* out, std::string
     *error = path + ": not a readable MP4 file";
     return false;
   }
+  out->lengthMs = LengthMs(info);
   RecordingRef recording;
   recording.kind = RecordingKind::Mp4;
   recording.folder = std::filesystem::path(path).parent_path().string();
@@ -56,8 +80,8 @@ bool LoadMp4(const std::string& path, Want want, FileTelemetry* out, std::string
 bool LoadFileTelemetry(const std::string& path, Want want, FileTelemetry* out, std::string* error) {
   std::filesystem::path p(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(p, ec)) {
-    *error = path + ": no such file";
+  if (const std::string problem = FileProblem(path); !problem.empty()) {
+    *error = path + ": " + problem;
     return false;
   }
   out->name = p.stem().string();
@@ -91,6 +115,7 @@ bool LoadFileTelemetry(const std::string& path, Want want, FileTelemetry* out, s
       return false;
     }
     out->gsensor = Parse3GF(buffers->sensor.data(), size);
+    out->lengthMs = PartnerLengthMs(p);
     return true;
   }
   *error = path + (want == Want::Gps ? ": not a recording (.mp4, .avi) or a .gps file"

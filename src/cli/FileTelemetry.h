@@ -2,6 +2,7 @@
 // it, or a ".gps" / ".3gf" companion file given directly.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct FileTelemetry {
   std::vector<Gsf3Record> gsensor;
   std::string name;  // base name of the file
   std::string date;  // the recording's day YYYYMMDD from the name, "" when it has none
+  uint64_t lengthMs = 0;  // the recording's length (of the partner of a .3gf), 0 unknown
 };
 
 enum class Want { Gps, GSensor };

@@ -1,4 +1,7 @@
 // tqmb20: the command-line tool over the viewer's core.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +14,14 @@ int Fail(const char* name, int code, const std::string& message) {
   return code;
 }
 
+std::string FileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : "cannot be read";
+  if (S_ISDIR(st.st_mode)) return "is a folder, not a recording";
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  return {};
+}
+
 const std::vector<Command>& AllCommands() {
   static const std::vector<Command> commands = {
       {"info", "info FILE... [--json]", RunInfo},
@@ -19,7 +30,7 @@ const std::vector<Command>& AllCommands() {
       {"gsensor", "gsensor FILE [--format csv] [--events [--threshold N]]", RunGsensor},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
-      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] -o OUT",
+      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] [--force] -o OUT",
        RunExport},
       {"play", "play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]",
        RunPlay},

@@ -1,8 +1,10 @@
 #include "container/AviExport.h"
 
+#include <filesystem>
 #include <new>
 
 #include "app/TraceLog.h"
+#include "container/AviValid.h"
 
 namespace tq {
 namespace {
@@ -85,7 +87,8 @@ bool AviStreamWrite(MediaFile& source, const AviIndexEntry& entry, AviWriter& ou
 }
 
 int ExportAVI(MediaFile& source, const std::string& outPath, const AVIINFO& info, int fromSec,
-              int toSec, bool withSound, bool firstVideo, bool secondVideo, std::string* error) {
+              int toSec, bool withSound, bool firstVideo, bool secondVideo, std::string* error,
+              ExportSpan* span) {
   if (firstVideo == secondVideo) return Fail(error, "choose the front or the rear camera"), 0;
   if (info.index.empty()) return Fail(error, source.path() + ": the recording has no index"), 0;
   const uint32_t vids = RiffCode("vids");
@@ -126,6 +129,7 @@ int ExportAVI(MediaFile& source, const std::string& outPath, const AVIINFO& info
   const double lastMs = double(toSec) * 1000 + 999;
   uint32_t frames = 0;
   size_t i = StartEntry(info, selected, msPerFrame, double(fromSec) * 1000, &frames);
+  const uint32_t firstFrame = frames;
   std::vector<uint8_t> buffer;
   uint32_t videoSamples = 0, soundSamples = 0;
   for (; i < info.index.size(); ++i) {
@@ -144,7 +148,89 @@ int ExportAVI(MediaFile& source, const std::string& outPath, const AVIINFO& info
     }
   }
   if (videoSamples == 0) return Fail(error, source.path() + ": no pictures in the range"), 0;
+  if (span) {
+    span->any = true;
+    span->firstMs = uint64_t(firstFrame * msPerFrame);
+    span->lastMs = uint64_t((firstFrame + videoSamples - 1) * msPerFrame);
+  }
   return out->Finish(error) ? 1 : 0;
+}
+
+int AviLengthSec(const AVIINFO& info, bool rear) {
+  const int stream = rear ? FindStream(info, RiffCode("vids")) : 0;
+  if (stream < 0) return 0;
+  uint64_t frames = 0;
+  for (const AviIndexEntry& e : info.index) frames += IsFrameOf(e, stream) ? 1 : 0;
+  // To the nearest millisecond: 90 frames of 33333 us are a 3 s recording, not 2.
+  return WholeSeconds((frames * info.mainHeader.dwMicroSecPerFrame + 500) / 1000);
+}
+
+ExportOutcome ExportAviRecording(const std::string& sourcePath, const std::string& outPath,
+                                 int fromSec, int toSec, bool rear, bool withSound,
+                                 bool overwrite) {
+  ExportOutcome o;
+  auto fail = [&o](ExportStatus status, const std::string& message) {
+    o.status = status;
+    o.message = message;
+    if (status == ExportStatus::Failed)
+      TraceLog("ExportAviRecording", __LINE__, "%s\n", message.c_str());
+    return o;
+  };
+  MediaFile::OpenError openError;
+  std::unique_ptr<MediaFile> f = MediaFile::Open(sourcePath, "rb", &openError);
+  if (!f)
+    return fail(ExportStatus::InvalidSource,
+                sourcePath + (openError == MediaFile::OpenError::NotFound ? ": no such file"
+                              : openError == MediaFile::OpenError::TooLarge
+                                  ? ": 4 GiB or larger, not supported"
+                                  : ": cannot be read"));
+  AVIINFO info{};
+  std::string error;
+  if (!ReadAVI(sourcePath, &info, &error))
+    return fail(ExportStatus::InvalidSource, sourcePath + ": not a usable AVI recording (" + error + ")");
+  if (info.index.empty()) {
+    // Cut from the index a repair would write, kept in memory: export never writes its source.
+    std::vector<AviIndexEntry> entries;
+    if (!PlanRecoverAVI(*f, info, &entries))
+      return fail(ExportStatus::InvalidSource,
+                  sourcePath + ": not a usable AVI recording (no usable index, and none can "
+                               "be rebuilt)");
+    info.index = std::move(entries);
+    info.indexCount = uint16_t(info.index.size());
+  }
+  o.lengthSec = AviLengthSec(info, rear);
+  if (o.lengthSec == 0)
+    return fail(ExportStatus::InvalidSource,
+                sourcePath + (rear ? ": no rear video stream" : ": no front video stream"));
+  const std::string range = RangeRefusal(fromSec, toSec, o.lengthSec);
+  if (!range.empty()) return fail(ExportStatus::InvalidRange, range);
+
+  const std::string refusal = OutputRefusal(sourcePath, outPath, overwrite);
+  if (!refusal.empty()) return fail(ExportStatus::InvalidOutput, refusal);
+
+  bool haveSound = false;
+  for (int i = 1; i < info.streamCount; ++i) haveSound |= info.streams[i].fccType == RiffCode("auds");
+  const std::string temp = ExportTempName(outPath);
+  ExportSpan span;
+  bool ok = ExportAVI(*f, temp, info, fromSec, toSec, withSound && haveSound, !rear, rear, &error,
+                      &span) == 1;
+  std::error_code ec;
+  if (ok) {
+    std::filesystem::rename(temp, outPath, ec);
+    if (ec) {
+      ok = false;
+      error = "cannot rename the finished export to " + outPath + ": " + ec.message();
+    }
+  }
+  if (!ok) {
+    std::filesystem::remove(temp, ec);
+    for (size_t at; (at = error.find(temp)) != std::string::npos;) error.replace(at, temp.size(), outPath);
+    return fail(ExportStatus::Failed, error.empty() ? outPath + ": export failed" : error);
+  }
+  o.status = ExportStatus::Ok;
+  o.firstFrameMs = uint32_t(span.firstMs);
+  o.lastFrameMs = uint32_t(span.lastMs);
+  return o;
 }
 
 }  // namespace tq

@@ -8,6 +8,7 @@
 
 #include "container/AviInfo.h"
 #include "container/AviWriter.h"
+#include "container/ExportOutput.h"
 #include "container/MediaFile.h"
 
 namespace tq {
@@ -30,6 +31,18 @@ bool AviStreamWrite(MediaFile& source, const AviIndexEntry& entry, AviWriter& ou
 // and then no file is left at `outPath`.
 int ExportAVI(MediaFile& source, const std::string& outPath, const AVIINFO& info, int fromSec,
               int toSec, bool withSound, bool firstVideo, bool secondVideo,
-              std::string* error = nullptr);
+              std::string* error = nullptr, ExportSpan* span = nullptr);
+
+// Seconds of the first (front) or second (rear) video stream as its index entries count
+// them; 0 when the stream has no pictures.
+int AviLengthSec(const AVIINFO& info, bool rear);
+
+// The AVI export pipeline, with the rules of the MP4 one: the source is only read (a
+// missing or damaged index is rebuilt in memory), the range must lie inside the
+// recording, the output passes OutputRefusal, and the file is written under a temporary
+// name renamed when complete. withSound is ignored for a recording without sound.
+ExportOutcome ExportAviRecording(const std::string& sourcePath, const std::string& outPath,
+                                 int fromSec, int toSec, bool rear, bool withSound,
+                                 bool overwrite = false);
 
 }  // namespace tq

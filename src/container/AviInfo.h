@@ -95,6 +95,9 @@ struct AVIINFO {
   uint8_t videoStreamCount = 0;
   uint16_t indexCount = 0;
   std::vector<AviIndexEntry> index;  // empty when the entries could not be kept
+  // Why a stored idx1 was set aside as no index (garbage ids, chunks outside movi); the
+  // recording is then treated as one without an index.
+  std::string indexProblem;
 };
 
 // The stream a movi chunk id belongs to: its second decimal digit, as the camera numbers

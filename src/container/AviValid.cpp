@@ -124,6 +124,29 @@ bool ReadIdx1(MediaFile& f, const Chunk& c, uint64_t length, AVIINFO* info, std:
   return true;
 }
 
+// Two lower-case letters: "dc", "db", "wb", "pc", and the camera's "tx" text streams.
+bool IsIndexType(uint32_t ckid) {
+  const char a = char((ckid >> 16) & 0xFF), b = char(ckid >> 24);
+  return a >= 'a' && a <= 'z' && b >= 'a' && b <= 'z';
+}
+
+// Why the entries read from idx1 cannot be the index, or "": every entry must name a
+// stream (one of the headers', or any when there were more streams than slots kept) and
+// a chunk inside movi.
+std::string IndexProblem(const AVIINFO& info) {
+  const int streams = info.streamCount < kAviStreamSlots ? info.streamCount : 10;
+  for (size_t i = 0; i < info.index.size(); ++i) {
+    const AviIndexEntry& e = info.index[i];
+    const int stream = AviChunkStream(e.ckid);
+    if ((e.ckid & 0xFF) != '0' || stream < 0 || stream >= streams || !IsIndexType(e.ckid))
+      return "entry " + std::to_string(i + 1) + " names no stream (" + RiffCodeText(e.ckid) + ")";
+    if (e.dwChunkOffset < 4 ||
+        uint64_t(e.dwChunkOffset) - 4 + kChunkHeader + e.dwChunkLength > info.moviSize)
+      return "entry " + std::to_string(i + 1) + " points outside the movi list";
+  }
+  return {};
+}
+
 bool WalkAvi(MediaFile& f, AVIINFO* info, std::string* error) {
   const uint64_t length = f.Length();
   uint8_t head[kListHeader];
@@ -165,6 +188,15 @@ bool WalkAvi(MediaFile& f, AVIINFO* info, std::string* error) {
   if (info->moviSize == 0) {
     *error = "no movi data";
     return false;
+  }
+  if (!info->index.empty()) {
+    info->indexProblem = IndexProblem(*info);
+    if (!info->indexProblem.empty()) {
+      TraceLog("ReadAVI", __LINE__, "%s: idx1 set aside: %s\n", f.path().c_str(),
+               info->indexProblem.c_str());
+      info->index.clear();
+      info->indexCount = 0;
+    }
   }
   return true;
 }
@@ -239,7 +271,11 @@ int ValidAVI(const std::string& path, AVIINFO* info) {
   TraceLog("ValidAVI", 127, "Invalid %s Recovery\n", path.c_str());
   std::unique_ptr<MediaFile> f = MediaFile::Open(path, "rb+");
   if (!f) return 0;
-  return RecoverAVI(*f, info);
+  const int repaired = RecoverAVI(*f, info);
+  if (repaired)
+    TraceLog("ValidAVI", __LINE__, "%s repaired: index of %u entries rebuilt\n", path.c_str(),
+             unsigned(info->indexCount));
+  return repaired;
 }
 
 bool PlanRecoverAVI(MediaFile& f, const AVIINFO& info, std::vector<AviIndexEntry>* entries) {

@@ -138,10 +138,10 @@ uint32_t SampleCount(const TRAKBOX& t) {
 
 class Exporter {
  public:
-  Exporter(MediaFile& source, const MP4INFO& info, uint32_t base, SampleBuffer& buffer,
-           std::string* error)
-      : src_(source), info_(info), base_(base), buffer_(buffer), error_(error),
-        srcLength_(source.Length()) {}
+  Exporter(MediaFile& source, MediaFile& tables, const MP4INFO& info, uint32_t base,
+           SampleBuffer& buffer, std::string* error, ExportSpan* span)
+      : src_(source), tables_(tables), info_(info), base_(base), buffer_(buffer),
+        error_(error), span_(span), srcLength_(source.Length()) {}
 
   bool Run(const std::string& outPath, int fromSec, int toSec, bool withSound,
            const ExportProgressFn& progress);
@@ -153,17 +153,19 @@ class Exporter {
   bool Take(SampleCursor& c, uint32_t count, SampleInfo* s);
 
   MediaFile& src_;
+  MediaFile& tables_;  // where the sample tables are read: src_ unless worked out apart
   const MP4INFO& info_;
   uint32_t base_;
   SampleBuffer& buffer_;
   std::string* error_;
+  ExportSpan* span_;
   uint64_t srcLength_;
 };
 
 // Next sample of a track, unless all its samples have been taken or the tables end.
 bool Exporter::Take(SampleCursor& c, uint32_t count, SampleInfo* s) {
   if (!c.pending && c.current.sampleNumber >= count) return false;
-  return NextSample(c, src_, info_.moov, s) == 1;
+  return NextSample(c, tables_, info_.moov, s) == 1;
 }
 
 bool Exporter::ReadSample(const SampleInfo& s, const char* track) {
@@ -202,14 +204,14 @@ bool Exporter::SeekToStart(SampleCursor& video, SampleCursor* sound, uint32_t vi
   bool positioned = false;
   for (uint32_t i = 0; i < entries; ++i) {
     uint32_t key = 0;
-    if (!src_.Seek(uint64_t(stss.offset) + kStssHead + 4ull * i) || !src_.ReadU32(&key))
+    if (!tables_.Seek(uint64_t(stss.offset) + kStssHead + 4ull * i) || !tables_.ReadU32(&key))
       return Fail(error_, __LINE__, "cannot read the key-frame table");
     if (key > videoCount)
       return Fail(error_, __LINE__, "key frame " + std::to_string(key) + " lies beyond the " +
                                         std::to_string(videoCount) + " video samples");
     if (key <= video.current.sampleNumber) continue;  // not ascending: already passed
     while (video.current.sampleNumber < key) {
-      if (NextSample(video, src_, info_.moov, &s) != 1)
+      if (NextSample(video, tables_, info_.moov, &s) != 1)
         return Fail(error_, __LINE__, "cannot read the video sample table");
     }
     positioned = true;
@@ -220,7 +222,7 @@ bool Exporter::SeekToStart(SampleCursor& video, SampleCursor* sound, uint32_t vi
   if (sound) {
     const uint64_t keyTime = video.current.timeMs;
     while (sound->current.sampleNumber < soundCount) {
-      if (NextSample(*sound, src_, info_.moov, &s) != 1) return true;  // sound ends early
+      if (NextSample(*sound, tables_, info_.moov, &s) != 1) return true;  // sound ends early
       if (s.timeMs >= keyTime) {
         sound->pending = true;
         break;
@@ -300,6 +302,11 @@ bool Exporter::Run(const std::string& outPath, int fromSec, int toSec, bool with
             return Fail(error_, __LINE__, writeFailed);
           }
           videoTime = s.timeMs;
+          if (span_) {
+            if (!span_->any) span_->firstMs = s.timeMs;
+            span_->lastMs = s.timeMs;
+            span_->any = true;
+          }
           if (progress && !progress(uint32_t(std::min<uint64_t>(
                                         videoTime > startMs ? videoTime - startMs : 0, totalMs)),
                                     totalMs))
@@ -347,12 +354,13 @@ bool Exporter::Run(const std::string& outPath, int fromSec, int toSec, bool with
 
 int ExportMP4(MediaFile& source, const std::string& outPath, const MP4INFO& info, int fromSec,
               int toSec, bool withSound, uint32_t base, SampleBuffer& buffer,
-              const ExportProgressFn& progress, std::string* error) {
+              const ExportProgressFn& progress, std::string* error, ExportSpan* span,
+              MediaFile* tables) {
   if (fromSec < 0 || toSec <= fromSec) {
     Fail(error, __LINE__, "invalid range");
     return 0;
   }
-  Exporter exporter(source, info, base, buffer, error);
+  Exporter exporter(source, tables ? *tables : source, info, base, buffer, error, span);
   bool ok = exporter.Run(outPath, fromSec, toSec, withSound, progress);
   buffer.bytes = {};
   return ok ? 1 : 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "container/ExportOutput.h"
 #include "container/MediaFile.h"
 #include "container/Mp4Box.h"
 
@@ -29,30 +30,25 @@ using ExportProgressFn = std::function<bool(uint32_t doneMs, uint32_t totalMs)>;
 
 // One movie set of the open source into outPath. base 0 creates the output; a non-zero
 // base (the second set's start in the source) appends to it. 1 on success; on failure 0
-// with *error saying why. The source description is not changed.
+// with *error saying why. The source description is not changed. The sample tables are
+// read from `tables` when given (an index worked out away from the recording, whose
+// sample offsets point into `source`), else from `source`.
 int ExportMP4(MediaFile& source, const std::string& outPath, const MP4INFO& info, int fromSec,
               int toSec, bool withSound, uint32_t base, SampleBuffer& buffer,
-              const ExportProgressFn& progress, std::string* error);
+              const ExportProgressFn& progress, std::string* error, ExportSpan* span = nullptr,
+              MediaFile* tables = nullptr);
 
 // The recording's length in whole seconds from the first set's mvhd, 0 when it cannot be
 // exported (unknown length, or kMaxExportLengthSec and more).
 int RecordingLengthSec(const MVHDBOX& mvhd);
 
-enum class ExportStatus { Ok, InvalidSource, InvalidRange, Failed };
-
-struct ExportOutcome {
-  ExportStatus status = ExportStatus::Failed;
-  std::string message;  // one line for the user when status is not Ok
-  bool copied = false;  // the whole recording was copied unchanged
-  int lengthSec = 0;
-};
-
-// The export pipeline: validates the source (repairing it in place when the viewer
-// would), checks the range, then copies or cuts both movie sets. The output is written
-// under a temporary name beside outPath and renamed only when complete; on failure
-// nothing is left under either name.
+// The export pipeline: validates the source without writing it (an unfinished recording
+// is cut from the index a repair would write, worked out in memory), checks the range
+// and the output (OutputRefusal), then copies or cuts both movie sets. The output is
+// written under a temporary name beside outPath and renamed only when complete; on
+// failure nothing is left under either name.
 ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& outPath,
                               int fromSec, int toSec, bool withSound,
-                              const ExportProgressFn& progress = {});
+                              const ExportProgressFn& progress = {}, bool overwrite = false);
 
 }  // namespace tq

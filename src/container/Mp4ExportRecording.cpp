@@ -33,19 +33,6 @@ ExportOutcome Outcome(ExportStatus status, const std::string& message) {
   return o;
 }
 
-// A name beside the output that no existing file has.
-std::string TempNameFor(const std::string& outPath) {
-  std::string name = outPath + kTempSuffix;
-  std::error_code ec;
-  for (int i = 1; fs::exists(name, ec); ++i) name = outPath + kTempSuffix + std::to_string(i);
-  return name;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return fs::exists(b, ec) && fs::equivalent(a, b, ec);
-}
-
 std::string OpenErrorText(const std::string& path, MediaFile::OpenError e) {
   switch (e) {
     case MediaFile::OpenError::NotFound: return path + ": no such file";
@@ -58,35 +45,47 @@ std::string OpenErrorText(const std::string& path, MediaFile::OpenError e) {
 
 ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& outPath,
                               int fromSec, int toSec, bool withSound,
-                              const ExportProgressFn& progress) {
+                              const ExportProgressFn& progress, bool overwrite) {
   MediaFile::OpenError openError;
   if (!MediaFile::Open(sourcePath, "rb", &openError))
     return Outcome(ExportStatus::InvalidSource, OpenErrorText(sourcePath, openError));
-  if (SameFile(sourcePath, outPath))
-    return Outcome(ExportStatus::Failed, outPath + ": the output would replace the recording");
-
+  // Export only reads: a recording the camera left unfinished is cut from the index a
+  // repair would write, worked out away from it.
   MovieSets sets;
-  if (!ValidMP4(sourcePath, sets.set, 1))
-    return Outcome(ExportStatus::InvalidSource, sourcePath + ": not a usable MP4 recording");
+  ValidateOptions readOnly;
+  readOnly.dryRun = true;
+  const ValidateReport report = ValidateMP4(sourcePath, sets.set, 1, readOnly);
+  if (report.result == ValidateResult::Failed)
+    return Outcome(ExportStatus::InvalidSource,
+                   sourcePath + ": not a usable MP4 recording (" + report.reason + ")");
+  RepairedIndex repaired;
+  const bool unfinished = report.result == ValidateResult::Repaired;
+  if (unfinished) {
+    std::string why;
+    if (!repaired.WorkOut(sourcePath, sets.set[0], &why))
+      return Outcome(ExportStatus::InvalidSource,
+                     sourcePath + ": not a usable MP4 recording (" + why + ")");
+  }
   const int lengthSec = RecordingLengthSec(sets.set[0].moov.mvhd);
   if (lengthSec == 0)
     return Outcome(ExportStatus::InvalidSource,
                    sourcePath + ": length unknown, or " + std::to_string(kMaxExportLengthSec) +
                        " seconds or longer");
-  if (fromSec < 0 || toSec > lengthSec || toSec <= fromSec) {
-    ExportOutcome o = Outcome(ExportStatus::InvalidRange,
-                              "invalid range " + std::to_string(fromSec) + " to " +
-                                  std::to_string(toSec) + " s: the recording is " +
-                                  std::to_string(lengthSec) + " s long");
+  if (const std::string range = RangeRefusal(fromSec, toSec, lengthSec); !range.empty()) {
+    ExportOutcome o = Outcome(ExportStatus::InvalidRange, range);
     o.lengthSec = lengthSec;
     return o;
   }
 
-  const std::string temp = TempNameFor(outPath);
+  const std::string refusal = OutputRefusal(sourcePath, outPath, overwrite);
+  if (!refusal.empty()) return Outcome(ExportStatus::InvalidOutput, refusal);
+
+  const std::string temp = ExportTempName(outPath);
   std::string error;
   bool ok = false;
   bool copied = false;
-  if (withSound && fromSec == 0 && toSec >= lengthSec) {
+  ExportSpan span;
+  if (withSound && fromSec == 0 && toSec >= lengthSec && !unfinished) {
     std::error_code ec;
     ok = fs::copy_file(sourcePath, temp, fs::copy_options::overwrite_existing, ec);
     if (!ok) error = "copy to " + outPath + " failed: " + ec.message();
@@ -98,7 +97,8 @@ ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& 
       error = OpenErrorText(sourcePath, openError);
     } else {
       SampleBuffer buffer;
-      const bool twoSets = sets.set[1].mdat.found() && sets.set[1].ftyp.offset >= 8;
+      const bool twoSets =
+          !unfinished && sets.set[1].mdat.found() && sets.set[1].ftyp.offset >= 8;
       const int setCount = twoSets ? 2 : 1;
       for (int i = 0; i < setCount; ++i) {
         // Progress runs over both sets: the first fills the first half.
@@ -110,7 +110,8 @@ ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& 
         }
         const uint32_t base = i == 0 ? 0 : sets.set[1].ftyp.offset - 8;
         ok = ExportMP4(*source, temp, sets.set[i], fromSec, toSec, withSound, base, buffer,
-                       setProgress, &error) == 1;
+                       setProgress, &error, i == 0 ? &span : nullptr,
+                       unfinished ? repaired.tables() : nullptr) == 1;
         if (!ok) break;
       }
     }
@@ -136,6 +137,8 @@ ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& 
   ExportOutcome o = Outcome(ExportStatus::Ok, "");
   o.copied = copied;
   o.lengthSec = lengthSec;
+  o.firstFrameMs = uint32_t(span.firstMs);
+  o.lastFrameMs = uint32_t(span.lastMs);
   return o;
 }
 

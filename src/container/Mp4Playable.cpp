@@ -50,4 +50,13 @@ int IsPlayableMP4(const MOOVBOX& moov, const BOXREF& mdat) {
   return 0;
 }
 
+int HasPictureTrackMP4(const MOOVBOX& moov) {
+  for (const auto& t : moov.trak) {
+    if (!t || !HasTables(*t) || t->mdia.hdlr.handlerType != FourCC("vide")) continue;
+    for (const PSampleEntry& e : t->mdia.minf.stbl.stsd.entries)
+      if (IsDecodableVideo(e.format)) return 1;
+  }
+  return 0;
+}
+
 }  // namespace tq

@@ -382,20 +382,33 @@ ValidateReport ValidateMP4(const std::string& path, MP4INFO* info, int acceptSec
   ScanMP4(path, info, acceptSecondSet, &length);
   if (length < kBoxHeader) return Fail("shorter than 8 bytes");
   MP4INFO& set = info[0];
+  std::string unusable = "index unusable";
   if (IsPlayableMP4(set.moov, set.mdat)) {
-    ValidateReport r;
-    r.result = ValidateResult::Ok;
-    r.reason = "index usable";
-    return r;
+    // An index is only usable when its tables agree with each other and with the file;
+    // one that does not is rebuilt from the frame records like a missing one.
+    std::string why;
+    auto reader = MediaFile::Open(path, "rb", &openError);
+    if (reader && IndexAgrees(*reader, length, set, &why)) {
+      ValidateReport r;
+      r.result = ValidateResult::Ok;
+      r.reason = "index usable";
+      return r;
+    }
+    unusable = reader ? "sample tables broken (" + why + ")" : "index cannot be read";
+    TraceLog("ValidMP4", __LINE__, "%s: %s\n", path.c_str(), unusable.c_str());
   }
-  TraceLog("ValidMP4", 1244, "Invalid %s Recovery\n", path.c_str());
-  if (set.gps2Layout) return Fail("index unusable; files with the gps2 layout are never repaired");
+  if (options.dryRun)
+    TraceLog("ValidMP4", __LINE__, "%s: %s; not repaired (read only)\n", path.c_str(),
+             unusable.c_str());
+  else
+    TraceLog("ValidMP4", 1244, "Invalid %s Recovery\n", path.c_str());
+  if (set.gps2Layout) return Fail(unusable + "; files with the gps2 layout are never repaired");
 
   auto f = MediaFile::Open(path, options.dryRun ? "rb" : "rb+", &openError);
-  if (!f) return Fail(std::string("index unusable; ") + OpenFailure(openError) + " for update");
+  if (!f) return Fail(unusable + "; " + OpenFailure(openError) + " for update");
   RepairPlan plan;
   std::string reason;
-  if (!PlanRepair(*f, length, set, plan, &reason)) return Fail("index unusable; " + reason);
+  if (!PlanRepair(*f, length, set, plan, &reason)) return Fail(unusable + "; " + reason);
 
   ValidateReport r;
   r.dryRun = options.dryRun;
@@ -417,7 +430,53 @@ ValidateReport ValidateMP4(const std::string& path, MP4INFO* info, int acceptSec
   uint64_t start = (plan.reservedRoom ? oldMoovPayload : set.mdat.offset) - uint64_t(kBoxHeader);
   if (!FindNewMoov(*f, newLength, start, set)) return Fail("the new index cannot be read back");
   r.reason = "new index written " + where;
+  TraceLog("ValidMP4", __LINE__, "%s repaired: %s (%u video, %u sound samples)\n", path.c_str(),
+           r.reason.c_str(), r.videoSamples, r.audioSamples);
   return r;
+}
+
+bool IndexAgrees(MediaFile& f, uint64_t fileLength, const MP4INFO& set, std::string* why) {
+  // A camera recording describes its pictures (ptvi); an index without them is broken.
+  if (set.ptrh.ptvi.found() && !HasPictureTrackMP4(set.moov)) {
+    if (why) *why = "the index holds no picture track";
+    return false;
+  }
+  return SampleTablesAgree(f, fileLength, set.moov, why);
+}
+
+RepairedIndex::~RepairedIndex() {
+  file_.reset();
+  if (!path_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+  }
+}
+
+bool RepairedIndex::WorkOut(const std::string& path, MP4INFO& set, std::string* reason) {
+  auto f = MediaFile::Open(path, "rb");
+  if (!f) return *reason = path + ": cannot be read", false;
+  const uint64_t length = f->Length();
+  RepairPlan plan;
+  if (!PlanRepair(*f, length, set, plan, reason)) return false;
+  std::vector<uint8_t> image;
+  if (!RenderMoov(set, plan, &image)) return *reason = "the new index cannot be built", false;
+  std::random_device rd;
+  path_ = (std::filesystem::temp_directory_path() /
+           ("tqmb20-index-" + std::to_string(rd()) + std::to_string(rd()) + ".tmp"))
+              .string();
+  file_ = MediaFile::Open(path_, "wb+");
+  // The image goes where a parsed box would start, after one empty box header's room.
+  if (!file_ || !file_->Seek(kBoxHeader) || !file_->Write(image.data(), image.size()) ||
+      !file_->Flush())
+    return *reason = "no room for the worked-out index", false;
+  for (auto& t : set.moov.trak) FreeTRAKBOX(t);
+  set.moov = MOOVBOX{};
+  set.moov.moov = {uint32_t(image.size()), 2 * kBoxHeader};
+  set.mdat.size = plan.dataEnd - (set.mdat.offset - kBoxHeader);
+  if (!file_->Seek(2 * kBoxHeader) || !ParseMOOV(*file_, set.moov) ||
+      !IsPlayableMP4(set.moov, set.mdat))
+    return *reason = "the worked-out index cannot be read back", false;
+  return true;
 }
 
 int ValidMP4(const std::string& path, MP4INFO* info, int acceptSecondSet) {

@@ -105,7 +105,18 @@ bool CDispWnd::AllocateTables() {
 
 bool CDispWnd::OpenRear(const std::string& rear, int frontFps) {
   MP4INFO info;
-  const bool valid = ValidMP4(rear, &info, 0) != 0;
+  bool valid = false;
+  RepairedIndex repaired;  // the scratch index lives until the track is read
+  if (options_.readOnly) {
+    ValidateOptions readOnly;
+    readOnly.dryRun = true;
+    const ValidateReport r = ValidateMP4(rear, &info, 0, readOnly);
+    std::string why;
+    valid = r.result == ValidateResult::Ok ||
+            (r.result == ValidateResult::Repaired && repaired.WorkOut(rear, info, &why));
+  } else {
+    valid = ValidMP4(rear, &info, 0) != 0;
+  }
   VideoTrack t;
   bool ok = valid && FindVideoTrack(info, &t);
   if (ok && !rear_.SetPlay(rear, true)) {

@@ -46,6 +46,10 @@ struct SessionOptions {
   DrawWindow rearWindow = nullptr;
   AviTelemetry telemetry;  // filled while an AVI recording is indexed; not owned
   WaveOut* waveOut = nullptr;  // the sound device; not owned; null: no device (silent)
+  // The viewer repairs a rear recording the camera left unfinished when it opens it;
+  // with this set the rear is only read (an unfinished one plays from the index a repair
+  // would write, worked out in memory).
+  bool readOnly = false;
 };
 
 // Wave buffers play_thread keeps queued on the device at most.

@@ -97,6 +97,13 @@ TEST(TraceLog, unwritable_trace_file_falls_back_to_stderr) {
   testing::internal::CaptureStderr();
   tq::TraceLog("CDrawWnd::OpenVCodec", 12, "video codec open failed\n");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "[CDrawWnd::OpenVCodec(12)] video codec open failed\n");
+  // On standard error a message without its line end still ends its line; the file
+  // keeps messages byte for byte (see the cut tests above).
+  testing::internal::CaptureStderr();
+  tq::TraceLog("CreateFixedSizeTrak", 1874, "MP4MBOX_NODE STSC buf alloc failed. Size(%d)", 12);
+  tq::TraceLog("T", 2, "next\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[CreateFixedSizeTrak(1874)] MP4MBOX_NODE STSC buf alloc failed. Size(12)\n[T(2)] next\n");
   tq::SetTraceFile("");
 }
 

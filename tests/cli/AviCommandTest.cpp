@@ -100,7 +100,7 @@ TEST(AviCommand, bad_arguments_and_files) {
       {"repair", 2, "usage"},
       {"export " + pair + " --from 0 -o " + out, 2, "usage"},
       {"export " + pair + " --from x --to 1 -o " + out, 2, "--from"},
-      {"export " + pair + " --from 2 --to 1 -o " + out, 2, "before"},
+      {"export " + pair + " --from 2 --to 1 -o " + out, 1, "invalid range"},
       {"export " + pair + " --from 0 --to 1 --camera side -o " + out, 2, "--camera"},
       {"export " + Quote(Fixture("avi_front.avi")) + " --from 0 --to 1 --camera rear -o " + out, 1,
        "no rear video"},

@@ -43,10 +43,16 @@ TEST(PlayCommand, avi_pair_plays_both_cameras_from_one_file_at_4x) {
 }
 
 TEST(PlayCommand, avi_errors_change_nothing) {
-  // Without an index the file would need repair: refused, not rewritten.
-  const auto cut = Play(Quote(Fixture("avi_noindex.avi")));
+  // Without an index the file plays from the index a rebuild would append, kept in
+  // memory: the file is not rewritten. One whose index cannot be rebuilt is refused.
+  const auto before = tq::test::ReadAll(Fixture("avi_noindex.avi"));
+  const auto noIndex = Play(Quote(Fixture("avi_noindex.avi")) + " --speed 4");
+  EXPECT_EQ(noIndex.exitCode, 0) << noIndex.output;
+  EXPECT_NE(noIndex.output.find("90 presented"), std::string::npos) << noIndex.output;
+  EXPECT_EQ(tq::test::ReadAll(Fixture("avi_noindex.avi")), before);
+  const auto cut = Play(Quote(Fixture("avi_nostartcode.avi")));
   EXPECT_EQ(cut.exitCode, 1) << cut.output;
-  EXPECT_NE(cut.output.find("no index"), std::string::npos) << cut.output;
+  EXPECT_NE(cut.output.find("none can be rebuilt"), std::string::npos) << cut.output;
   const auto rear = Play(Quote(Fixture("avi_pair.avi")) + " --rear " + Quote(Fixture("avi_front.avi")));
   EXPECT_EQ(rear.exitCode, 2) << rear.output;
 }

@@ -542,6 +542,14 @@ void CDispCtrlDlg::OnPlayMsg(long long code, long long value) {
       if (playKind_ != 0) OnPlayMsg(kPlayPosition, value);
       return;
     case kPlayEndOrRear:
+      if (value == kEndPresented && !started_) {
+        // The end came before the first picture (an empty or unreadable recording the
+        // demuxer still opened): nothing of it can be played, as for a failed open.
+        TraceLog(kTag, __LINE__, "File PlayErr %s : no picture\n", fileName_.c_str());
+        OpenFailed();
+        emit sourceFailed(true);
+        return;
+      }
       if (value == kEndPresented) {
         bool first = false;
         {
