@@ -99,7 +99,8 @@ TEST(CameraConfig, changing_only_the_wifi_password_rewrites_only_that_value) {
 
 TEST(CameraConfig, unknown_keys_comments_and_spacing_survive_a_save) {
   std::string original = Replace(tq::ConfigIniText(), "[Tab1]\r\n", "; camera settings\r\n[Tab1]\r\nFutureKey = 7\r\n");
-  original = Replace(original, "TimeSet=0", "TimeSet = 0 ; manual");
+  original = Replace(original, "TimeSet=0", "TimeSet = 0");
+  original = Replace(original, "FutureKey = 7", "FutureKey = 7 ; later firmware");
   Loaded l(original);
   ASSERT_TRUE(l.config.SetInt("Tab1", "TimeZone", -5));
   ASSERT_TRUE(l.config.Save(l.config.ChangeMask()));
@@ -187,7 +188,7 @@ TEST(CameraConfig, validation_messages) {
   } values[] = {
       {"Tab1", "TimeZone", "-12", true},  {"Tab1", "TimeZone", "15", false}, {"Tab1", "TimeZone", "9x", false},
       {"Tab3", "kmLimit", "300", true},   {"Tab3", "kmLimit", "301", false}, {"Tab3", "mileLimit", "200", false},
-      {"Tab3", "userString", "Car-1 (Tokyo) #$", true},
+      {"Tab3", "userString", "Car-1(Tokyo)#$", true},
       {"Tab3", "userString", "Car 1", false},  // blank is not among the camera's characters
       {"Tab3", "userString", "ABCDEFGHIJKLMNOPQRST", true},
       {"Tab3", "userString", "ABCDEFGHIJKLMNOPQRSTU", false},

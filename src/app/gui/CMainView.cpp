@@ -11,6 +11,7 @@
 #include "app/gui/CPanel.h"
 #include "app/gui/CTitleBar.h"
 #include "app/gui/CToolBarDlg.h"
+#include "device/gui/CSetDevDlg.h"
 #include "app/gui/GuiMessages.h"
 #include "app/gui/PlayRequests.h"
 #include "controls/GuiSkin.h"
@@ -50,6 +51,7 @@ CMainView::CMainView(AppState* state, QWidget* parent)
   splitLine_->hide();
   connect(title_, &CTitleBar::aboutClicked, this, &CMainView::ShowAbout);
   connect(toolbar_, &CToolBarDlg::cardPicked, this, &CMainView::OnCardMenuPick);
+  connect(toolbar_, &CToolBarDlg::setupClicked, this, &CMainView::ShowDeviceSetup);
   toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
   fileList_->Reload(state_->browseFolder);
   SetPlayerKeyHandler([this](int key) { return player_->Key(key); });
@@ -317,6 +319,13 @@ void CMainView::FinishPlayRequest() {
     if (requests.waitWindow) QMetaObject::invokeMethod(requests.waitWindow, "accept", Qt::QueuedConnection);
     requests.pending = 0;
   }
+}
+
+void CMainView::ShowDeviceSetup() {
+  // The camera settings are edited with playback paused, as a play request would pause it.
+  OnPlayRequest(0, kPlayPause);
+  CSetDevDlg dialog(state_, this);
+  dialog.exec();
 }
 
 void CMainView::ShowAbout() {
