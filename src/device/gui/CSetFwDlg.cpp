@@ -9,13 +9,16 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "app/CardScan.h"
 #include "app/LocalizedText.h"
 #include "controls/CMsgBox.h"
 #include "controls/CVelTextBut.h"
 #include "controls/GuiSkin.h"
+#include "platform/Files.h"
 #include "device/gui/CSetBasicNDlg.h"
 #include "device/gui/CSetEtcDlg.h"
 #include "device/gui/CSetOemDlg.h"
+#include "device/gui/CSetSenDlg.h"
 #include "device/gui/CSetSenseDlg.h"
 #include "device/gui/CSetWifiDlg.h"
 
@@ -107,6 +110,7 @@ bool CSetFwDlg::Init(const SettingsIdentity& identity) {
   AddPage(wifi_ = new CSetWifiDlg(&config_), Tr(kTextLable, "AUTH_SETTING"));
   AddPage(viewer_ = new CSetOemDlg(&config_), "Viewer");
   connect(sense_, &CSetSenseDlg::advancedRequested, this, &CSetFwDlg::advancedRequested);
+  connect(sense_, &CSetSenseDlg::advancedRequested, this, &CSetFwDlg::OpenAdvanced);
   return true;
 }
 
@@ -116,6 +120,15 @@ bool CSetFwDlg::Load(const std::string& path) {
   viewer_->LoadPip(state_->videoPip);
   loaded_ = true;
   return true;
+}
+
+void CSetFwDlg::OpenAdvanced(int which) {
+  if (which != 0 && which != 1) return;
+  // The sensor view's engine keeps its scratch files apart from the player's.
+  const std::string scratch = JoinPath(state_->settingsFolder, "sensor");
+  MakeFolder(scratch);
+  CSetSenDlg dialog(CardRecordFolder(state_->currentCard), scratch, sense_->Axes(which), this);
+  if (dialog.exec() == QDialog::Accepted) sense_->SetAxes(which, dialog.Axes());
 }
 
 QString CSetFwDlg::Caption() const { return caption_->text(); }

@@ -66,6 +66,8 @@ class CSetFwDlg : public QWidget {
 
  private:
   void AddPage(CVelSetDlg* page, const QString& tab);
+  // The three-axis dialog of a G-sensor mode (0 normal, 1 parking).
+  void OpenAdvanced(int which);
   void CollectPages();
   QString SelectedLanguage() const;
   void ShowProblem(const ConfigProblem& problem);

@@ -13,8 +13,11 @@ CSetSenseDlg::CSetSenseDlg(const CameraConfig* config, QWidget* parent) : CVelSe
   Heading(Tr(kTextLable, "SENSITIVITY_SETTING"));
   sliders_[0] = AddMode(0, "\u2022 " + Tr(kTextLable, "SENSITIVITY_SETTING_NORMAL_G_SENSOR"));
   sliders_[1] = AddMode(1, "\u2022 " + Tr(kTextLable, "SENSITIVITY_SETTING_PARKING_G_SENSOR"));
+  // The motion regions are a setting of their own; a profile without their keys gets no
+  // region dialog (none of the supported models has them).
   if (Slider("\u2022 " + Tr(kTextTooltip, "motion_impact_detection"), "Tab2", "MOTIONSENSOR",
-             Tr(kTextTooltip, "less_sensitive"), Tr(kTextTooltip, "more_sensitive"))) {
+             Tr(kTextTooltip, "less_sensitive"), Tr(kTextTooltip, "more_sensitive")) &&
+      config->Find("Tab2", "FrontMotionRegion")) {
     advanced_[2] = new QPushButton(Tr(kTextTooltip, "advanced_set"), this);
     connect(advanced_[2], &QPushButton::clicked, this, [this] { emit advancedRequested(2); });
     AddRow(QString(), advanced_[2]);
