@@ -210,6 +210,19 @@ class DeviceSetupTest : public QObject {
     QCOMPARE(ReadFile(card.ini), before);
   }
 
+  void Card_language_is_kept_when_not_changed() {
+    std::string bin = VersionBinText();
+    bin.replace(bin.find("Japan"), 5, "English");
+    Card card(bin);
+    CSetFwDlg* editor = card.Open();
+    QTRY_VERIFY(card.dialog->Opened());
+    QVERIFY(editor->MayClose());
+    editor->WifiPage()->Ssid()->setText("MyCarCam");
+    QTest::mouseClick(editor->SaveButton(), Qt::LeftButton);
+    QVERIFY(!card.dialog->isVisible());
+    QCOMPARE(ReadFile(card.root + "/TQ-MB20/Config/version.bin"), QByteArray::fromStdString(bin));
+  }
+
   void User_text_refuses_other_characters_and_the_21st() {
     Card card;
     CSetFwDlg* editor = card.Open();

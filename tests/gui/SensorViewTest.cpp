@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -65,6 +66,8 @@ Gsf3Record JoltRecord(const std::string& path) {
                         uint32_t(uint8_t(bytes[at - 2])) << 8 | uint8_t(bytes[at - 1]);
   for (const Gsf3Record& r : Parse3GF(reinterpret_cast<const uint8_t*>(bytes.data() + at + 4), size - 8))
     if (std::abs(r.axis[0]) > std::abs(best.axis[0]) && r.timeMs != 0xFFFFFFFFu) best = r;
+  // The view hands out values clamped as it reads them.
+  for (int16_t& a : best.axis) a = int16_t(std::clamp<int>(a, -SensorSamples::kClamp, SensorSamples::kClamp));
   return best;
 }
 

@@ -8,7 +8,9 @@
 namespace tq {
 
 CSenDisp::CSenDisp(const std::string& scratchFolder, QObject* owner, QWidget* parent)
-    : QWidget(parent), view_(new CDispWndWidget(scratchFolder, owner, this)) {}
+    : QWidget(parent), view_(new CDispWndWidget(scratchFolder, owner, this)) {
+  view_->SetPictureReports(true);
+}
 
 CSenDisp::~CSenDisp() { StopPlay(); }
 
