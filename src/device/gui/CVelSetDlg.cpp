@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -22,6 +23,7 @@ constexpr char kPageStyle[] =
     "QComboBox, QLineEdit, QSpinBox { color: #F2F2F2; background: #1C2430; border: 1px solid #3A4656; padding: 1px 4px; }"
     "QComboBox QAbstractItemView { color: #F2F2F2; background: #1C2430; selection-background-color: #3A6EA5; }"
     "QCheckBox, QRadioButton { color: #F2F2F2; }";
+const QColor kPageGround(16, 22, 30);
 }  // namespace
 
 void SelectComboValue(QComboBox* combo, int value) {
@@ -34,10 +36,20 @@ void SelectComboValue(QComboBox* combo, int value) {
 }
 
 CVelSetDlg::CVelSetDlg(unsigned bit, const CameraConfig* config, QWidget* parent)
-    : QWidget(parent), bit_(bit), config_(config), grid_(new QGridLayout(this)) {
+    : QWidget(parent), bit_(bit), config_(config), grid_(new QGridLayout) {
   const int s = GuiScale();
   setFont(GuiFont(UiFontKind::Normal));
   setStyleSheet(kPageStyle);
+  // The page's own dark ground (it sits in a scroll area, which would paint it light),
+  // and its rows packed at the top however tall the area is.
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, kPageGround);
+  setPalette(pal);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->addLayout(grid_);
+  column->addStretch(1);
   grid_->setContentsMargins(8 * s, 8 * s, 8 * s, 8 * s);
   grid_->setHorizontalSpacing(12 * s);
   grid_->setVerticalSpacing(4 * s);
