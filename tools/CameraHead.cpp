@@ -140,6 +140,12 @@ CameraHead BuildCameraHead(const CameraHeadSpec& spec) {
     b.End(sensorAt);
     head.sensor = Ref(b, sensorAt);
   }
+  if (!spec.thumb.empty()) {
+    at = b.Begin("thum");
+    b.U32(uint32_t(spec.thumb.size()));
+    b.Bytes(spec.thumb);
+    b.End(at);
+  }
   b.End(freeAt);
 
   head.free = Ref(b, freeAt);

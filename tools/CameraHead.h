@@ -29,6 +29,7 @@ struct CameraHeadSpec {
   std::string gpsText;       // NMEA log (the normal layout)
   std::vector<uint8_t> gps2; // binary records (the gps2 layout)
   std::vector<uint8_t> sensor;  // 3GF records; the end marker is added here
+  std::vector<uint8_t> thumb;   // JPEG for a "thum" box (length + bytes); none when empty
 };
 
 struct CameraHead {

@@ -238,6 +238,13 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
   hs.gpsText = telemetry.nmea;
   hs.gps2 = telemetry.gps2;
   hs.sensor = telemetry.sensor;
+  PictureSpec ps{spec.width, spec.height, spec.fps, spec.camera, spec.seed, spec.startSeconds};
+  if (spec.thumBox) {
+    // The head is written before the first picture is encoded: draw that picture now.
+    if (av_frame_make_writable(picture.get()) < 0) return Fail(error, "picture not writable");
+    RenderPicture(ps, 0, picture.get());
+    if (!EncodeJpeg(picture.get(), &hs.thumb, error)) return false;
+  }
   const CameraHead head = BuildCameraHead(hs);
 
   std::unique_ptr<MediaFile> f = MediaFile::Open(path, "wb+");
@@ -291,7 +298,6 @@ bool WriteRecordingFiles(const RecordingSpec& spec, const std::string& path,
     out.clear();
     return true;
   };
-  PictureSpec ps{spec.width, spec.height, spec.fps, spec.camera, spec.seed, spec.startSeconds};
   std::vector<uint8_t> thumbnail;
   for (uint32_t i = 0; i < frames && !stopped; ++i) {
     if (av_frame_make_writable(picture.get()) < 0) return Fail(error, "picture not writable");

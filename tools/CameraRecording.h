@@ -32,6 +32,7 @@ struct RecordingSpec {
   bool companions = false;     // .gps/.3gf beside the file instead of embedded logs
   bool telemetry = true;       // false: no GPS or G-sensor log at all
   bool thumbnail = false;      // a ".thm" JPEG of the first picture beside the file
+  bool thumBox = false;        // the same JPEG in a "thum" box inside the free box
   int cutAfterFrames = -1;     // unfinished: stop after this many video samples
   int64_t cutAtByte = -1;      // unfinished: cut the file at this length
   uint32_t extraBytes = 0;     // bytes between each frame record and its sample

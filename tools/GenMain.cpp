@@ -45,6 +45,7 @@ constexpr char kUsage[] =
     "  --no-telemetry           no GPS and no G-sensor log\n"
     "  --companions             .gps/.3gf files beside the recording instead of embedded\n"
     "  --thumbnail              a .thm JPEG of the first picture beside the recording\n"
+    "  --thum-box               the same JPEG in a \"thum\" box inside the free box\n"
     "  --gps2                   binary GPS records (ptnm kind 4), samples without frame records\n"
     "  --reserved-room [BYTES]  moov with a junk child before the mdat (room for a full index)\n"
     "  --cut-after-frames N     unfinished: stop after N video frames, no moov\n"
@@ -187,6 +188,8 @@ int Parse(int argc, char** argv, Cli* cli) {
       s.telemetry = false;
     } else if (a == "--thumbnail") {
       s.thumbnail = true;
+    } else if (a == "--thum-box") {
+      s.thumBox = true;
     } else if (a == "--companions") {
       s.companions = true;
     } else if (a == "--gps2") {

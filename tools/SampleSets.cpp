@@ -157,6 +157,7 @@ bool MakeDemoCard(const std::string& dir, uint32_t seed, bool verbose, std::stri
       s.hevc = e.hevc;
       s.companions = e.companions;
       s.thumbnail = true;
+      s.thumBox = true;
       s.parked = e.parked;
       s.startSeconds = ClockSeconds(2026, 12, e.day, e.hour, e.minute, e.second);
       s.seed = seed * 101 + uint32_t(e.day * 10000 + e.hour * 100 + e.minute) * 2 + uint32_t(camera);

@@ -35,5 +35,6 @@ int RunRepair(const Args& args);  // CmdRepair.cpp
 int RunList(const Args& args);  // CmdList.cpp
 int RunExport(const Args& args);  // CmdExport.cpp
 int RunPlay(const Args& args);  // CmdPlay.cpp
+int RunConfig(const Args& args);  // CmdConfig.cpp
 
 }  // namespace tq::cli

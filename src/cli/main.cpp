@@ -30,6 +30,7 @@ const std::vector<Command>& AllCommands() {
       {"gsensor", "gsensor FILE [--format csv] [--events [--threshold N]]", RunGsensor},
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
+      {"config", "config CARD_ROOT [--get SECTION.KEY] [--set SECTION.KEY=VALUE ...] [--json]", RunConfig},
       {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] [--force] -o OUT",
        RunExport},
       {"play", "play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]",

@@ -44,6 +44,18 @@ void CVelSenSld::AddSample(int sample) {
   update();
 }
 
+void CVelSenSld::SetLevelStep(int step) {
+  step = std::clamp(step, 0, kSensorLevelSteps - 1);
+  level_ = {step, LevelValue(kSensorLevelTable[size_t(std::clamp(sensor_, 0, 2))][size_t(step)])};
+  update();
+}
+
+void CVelSenSld::ClearSamples() {
+  window_.clear();
+  plotted_.clear();
+  update();
+}
+
 int CVelSenSld::PlottedValue() const {
   if (window_.empty()) return 0;
   long sum = std::accumulate(window_.begin(), window_.end(), 0L);

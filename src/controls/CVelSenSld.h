@@ -35,6 +35,10 @@ class CVelSenSld : public QWidget {
   int PlottedValue() const;
   void SetUseLevelTable(bool on) { useTable_ = on; }
   SensorLevel Level() const { return level_; }
+  // Shows a stored step (0 to 10, from the table row) without announcing it.
+  void SetLevelStep(int step);
+  // Forgets the samples shown (a new recording, a seek).
+  void ClearSamples();
   QSize sizeHint() const override;
 
  signals:

@@ -17,11 +17,14 @@ QObject* NewScreenDrawTest(bool accelerated);
 QObject* NewSessionViewTest();
 QObject* NewPlayFlowTest();
 QObject* NewTimelineFlowTest();
+QObject* NewDeviceSetupTest();
+QObject* NewSensorViewTest();
 // Offscreen run: every class; the renderers are the raster back end.
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
           NewTimeBarTest(), NewPlayerPanelTest(), NewScreenDrawTest(false), NewSessionViewTest(), NewPlayFlowTest(),
-          NewTimelineFlowTest(), NewViewerProcessTest(), NewOpenFileProcessTest()};
+          NewTimelineFlowTest(), NewDeviceSetupTest(), NewSensorViewTest(), NewViewerProcessTest(),
+          NewOpenFileProcessTest()};
 }
 // OpenGL run (--gl, under xvfb-run): the classes that draw on screen, with OpenGL.
 inline std::vector<QObject*> GlGuiTests() { return {NewScreenDrawTest(true), NewSessionViewTest()}; }

@@ -11,6 +11,7 @@
 #include "app/gui/CPanel.h"
 #include "app/gui/CTitleBar.h"
 #include "app/gui/CToolBarDlg.h"
+#include "device/gui/CSetDevDlg.h"
 #include "app/gui/GuiMessages.h"
 #include "app/gui/PlayRequests.h"
 #include "controls/GuiSkin.h"
@@ -52,6 +53,7 @@ CMainView::CMainView(AppState* state, QWidget* parent)
   splitLine_->hide();
   connect(title_, &CTitleBar::aboutClicked, this, &CMainView::ShowAbout);
   connect(toolbar_, &CToolBarDlg::cardPicked, this, &CMainView::OnCardMenuPick);
+  connect(toolbar_, &CToolBarDlg::setupClicked, this, &CMainView::ShowDeviceSetup);
   toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
   ConnectTimeline();  // before the first fill, so the timeline sees it
   fileList_->Reload(state_->browseFolder);
@@ -358,6 +360,13 @@ void CMainView::FinishPlayRequest() {
     if (requests.waitWindow) QMetaObject::invokeMethod(requests.waitWindow, "accept", Qt::QueuedConnection);
     requests.pending = 0;
   }
+}
+
+void CMainView::ShowDeviceSetup() {
+  // The camera settings are edited with playback paused, as a play request would pause it.
+  OnPlayRequest(0, kPlayPause);
+  CSetDevDlg dialog(state_, this);
+  dialog.exec();
 }
 
 void CMainView::ShowAbout() {

@@ -47,6 +47,8 @@ class CMainView : public QWidget {
   void ToggleViewMode(int which, bool resetOverlay);
   void OnCardMenuPick(int index);
   void ShowAbout();
+  // The toolbar's "setup": pauses playback, then runs the device settings dialog.
+  void ShowDeviceSetup();
   CAboutDlg* AboutBox() const;
   // UM_PLAY_REQUEST from the file list and the player panel.
   void OnPlayRequest(long long wParam, long long lParam);

@@ -63,6 +63,10 @@ class CDispWndWidget::Observer final : public PlaybackObserver {
   void ShowWait(bool show) override {
     QMetaObject::invokeMethod(view_, [v = view_, show] { v->ShowWait(show); }, Qt::QueuedConnection);
   }
+  void Presented(int view, uint32_t timeMs, uint64_t) override {
+    if (view == 0 && view_->owner_ && view_->pictureReports_.load())
+      PostMsg(view_->owner_, kMsgPlay, kPlayPosition, timeMs);
+  }
 
  private:
   CDispWndWidget* view_;

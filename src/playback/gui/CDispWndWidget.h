@@ -19,6 +19,7 @@
 
 #include <QCursor>
 #include <QWidget>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -66,6 +67,9 @@ class CDispWndWidget : public QWidget {
   ViewWaitMsg* WaitMsg() const { return wait_; }
   // What the engine's workers tell about waits (queued to this widget).
   PlaybackObserver* WaitObserver() const;
+  // When on, the owner also receives a position play message for every front picture
+  // shown, not only at key frames (the sensor view keeps its samples in step with them).
+  void SetPictureReports(bool on) { pictureReports_ = on; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -99,6 +103,7 @@ class CDispWndWidget : public QWidget {
   ZoomState zoom_;
   int flags_ = 0;
   QCursor hand_;
+  std::atomic<bool> pictureReports_{false};  // read by play_thread through the observer
 };
 
 }  // namespace tq
