@@ -31,5 +31,6 @@ int RunRepair(const Args& args);  // CmdRepair.cpp
 int RunList(const Args& args);  // CmdList.cpp
 int RunExport(const Args& args);  // CmdExport.cpp
 int RunPlay(const Args& args);  // CmdPlay.cpp
+int RunFormatImage(const Args& args);  // CmdFormatImage.cpp
 
 }  // namespace tq::cli

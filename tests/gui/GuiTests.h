@@ -16,11 +16,12 @@ QObject* NewPlayerPanelTest();
 QObject* NewScreenDrawTest(bool accelerated);
 QObject* NewSessionViewTest();
 QObject* NewPlayFlowTest();
+QObject* NewFormatDialogTest();
 // Offscreen run: every class; the renderers are the raster back end.
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
           NewTimeBarTest(), NewPlayerPanelTest(), NewScreenDrawTest(false), NewSessionViewTest(), NewPlayFlowTest(),
-          NewViewerProcessTest(), NewOpenFileProcessTest()};
+          NewViewerProcessTest(), NewOpenFileProcessTest(), NewFormatDialogTest()};
 }
 // OpenGL run (--gl, under xvfb-run): the classes that draw on screen, with OpenGL.
 inline std::vector<QObject*> GlGuiTests() { return {NewScreenDrawTest(true), NewSessionViewTest()}; }
