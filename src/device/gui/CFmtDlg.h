@@ -39,10 +39,11 @@ class CFmtDlg : public QDialog {
   QProgressBar* Progress() const { return progress_; }
   CVelTextBut* YesButton() const { return yes_; }
   CVelTextBut* NoButton() const { return no_; }
+  // No, Escape and the close box: ignored while the card is being written.
+  void reject() override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void reject() override;
 
  private:
   void FillDrives();
