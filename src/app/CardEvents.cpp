@@ -57,6 +57,24 @@ CardEventResult DecideCardPick(const std::vector<CardDrive>& cards, size_t index
   return r;
 }
 
+CardEventResult DecideAfterFormat(const std::vector<CardDrive>& newCards, int newFamily,
+                                  const std::string& formattedRoot, const std::string& currentCard,
+                                  const std::string& browseFolder) {
+  CardEventResult r;
+  r.currentCard = currentCard;
+  r.browseFolder = browseFolder;
+  r.lParam = newFamily == kFamilyFolder ? 0 : 1;
+  if (newCards.empty()) {
+    r.currentCard.clear();
+    r.browseFolder.clear();
+    r.kind = kCardPicked;
+  } else if (currentCard == formattedRoot) {
+    r.currentCard = newCards.front().root;
+    r.kind = kCardPicked;
+  }
+  return r;
+}
+
 CardChangedAction DecideCardChanged(int kind, int lParam, const std::string& currentCard,
                                     const std::string& browseFolder) {
   CardChangedAction a;

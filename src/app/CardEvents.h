@@ -41,6 +41,14 @@ CardEventResult DecideCardRemoval(const std::vector<CardDrive>& oldCards, const 
 CardEventResult DecideCardPick(const std::vector<CardDrive>& cards, size_t index, const std::string& currentCard,
                                const std::string& browseFolder, bool recordFolderExists);
 
+// The card list after a format (`newCards`, family `newFamily` of the rescan) of the drive
+// at `formattedRoot`. The formatted card is no camera card any more; the browsed card moves
+// to the first card left, or to none with an empty browse folder (kind 1 either way).
+// Another card browsed stays browsed and nothing is posted while cards remain.
+CardEventResult DecideAfterFormat(const std::vector<CardDrive>& newCards, int newFamily,
+                                  const std::string& formattedRoot, const std::string& currentCard,
+                                  const std::string& browseFolder);
+
 // What the main view does with UM_CARD_CHANGED.
 struct CardChangedAction {
   bool reload = false;            // close the recording, rescan the catalog, refill the list

@@ -36,5 +36,6 @@ int RunList(const Args& args);  // CmdList.cpp
 int RunExport(const Args& args);  // CmdExport.cpp
 int RunPlay(const Args& args);  // CmdPlay.cpp
 int RunConfig(const Args& args);  // CmdConfig.cpp
+int RunFormatImage(const Args& args);  // CmdFormatImage.cpp
 
 }  // namespace tq::cli

@@ -35,6 +35,7 @@ const std::vector<Command>& AllCommands() {
        RunExport},
       {"play", "play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]",
        RunPlay},
+      {"format-image", "format-image FILE [--sectors N] [--sector-size 512|4096] [--json]", RunFormatImage},
   };
   return commands;
 }

@@ -2,11 +2,13 @@
 
 #include <dirent.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "platform/Files.h"
@@ -65,18 +67,10 @@ std::string ReadSmallFile(const std::string& path) {
   return text;
 }
 
-// The sysfs folder of the whole disk a block device belongs to, and whether it is one a
-// card can be in: flagged removable, an SD/MMC slot, or attached through USB.
-bool IsRemovableBlockDevice(const std::string& sysDevBlock, unsigned major, unsigned minor,
-                            std::string* kernelName) {
-  std::string dev = Canonical(sysDevBlock + "/" + std::to_string(major) + ":" + std::to_string(minor));
-  if (dev.empty()) return false;
-  *kernelName = LastPathComponent(dev);
-  std::string disk = FileExists(dev + "/partition") ? dev.substr(0, dev.find_last_of('/')) : dev;
-  std::string diskName = LastPathComponent(disk);
-  if (ReadSmallFile(disk + "/removable") == "1") return true;
-  if (diskName.rfind("mmcblk", 0) == 0) return true;
-  return dev.find("/usb") != std::string::npos;
+std::mutex forgottenLock;
+std::set<std::string>& ForgottenRoots() {  // guarded by forgottenLock
+  static std::set<std::string> roots;
+  return roots;
 }
 
 // The label whose /dev/disk/by-label link points at the device of that kernel name.
@@ -102,6 +96,24 @@ uint64_t FileSystemBytes(const std::string& root) {
 }
 
 }  // namespace
+
+bool IsRemovableBlockDevice(const std::string& sysDevBlock, unsigned major, unsigned minor,
+                            std::string* kernelName, std::string* diskName) {
+  std::string dev = Canonical(sysDevBlock + "/" + std::to_string(major) + ":" + std::to_string(minor));
+  if (dev.empty()) return false;
+  *kernelName = LastPathComponent(dev);
+  std::string disk = FileExists(dev + "/partition") ? dev.substr(0, dev.find_last_of('/')) : dev;
+  std::string name = LastPathComponent(disk);
+  if (diskName) *diskName = name;
+  if (ReadSmallFile(disk + "/removable") == "1") return true;
+  if (name.rfind("mmcblk", 0) == 0) return true;
+  return dev.find("/usb") != std::string::npos;
+}
+
+void ForgetListedRoot(const std::string& root) {
+  std::lock_guard<std::mutex> lock(forgottenLock);
+  ForgottenRoots().insert(StripTrailingSlashes(root));
+}
 
 std::vector<MountEntry> ParseMountInfo(std::string_view text) {
   std::vector<MountEntry> mounts;
@@ -157,13 +169,26 @@ std::vector<DriveInfo> DrivesFromRootList(std::string_view roots) {
   while (pos <= roots.size()) {
     size_t colon = roots.find(':', pos);
     if (colon == std::string_view::npos) colon = roots.size();
-    std::string root = StripTrailingSlashes(std::string(roots.substr(pos, colon - pos)));
+    std::string entry(roots.substr(pos, colon - pos));
     pos = colon + 1;
+    std::string image;
+    if (size_t eq = entry.find('='); eq != std::string::npos) {
+      image = entry.substr(eq + 1);
+      entry.resize(eq);
+    }
+    std::string root = StripTrailingSlashes(entry);
     if (root.empty() || !IsDirectory(root) || !seen.insert(root).second) continue;
+    {
+      std::lock_guard<std::mutex> lock(forgottenLock);
+      if (ForgottenRoots().count(root)) continue;
+    }
     DriveInfo d;
     d.root = root;
     d.label = LastPathComponent(root);
-    d.totalBytes = FileSystemBytes(root);
+    d.image = image;
+    struct stat st;
+    if (!image.empty()) d.totalBytes = ::stat(image.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? uint64_t(st.st_size) : 0;
+    else d.totalBytes = FileSystemBytes(root);
     drives.push_back(std::move(d));
   }
   return drives;

@@ -14,6 +14,7 @@ struct DriveInfo {
   std::string label;        // volume label, else the root's last component
   uint64_t totalBytes = 0;  // size of the file system, 0 when unknown
   std::string device;       // block device ("/dev/sdb1"), "" for listed roots
+  std::string image;        // listed "root=image": the card image standing for the device
 };
 
 class DriveProvider {
@@ -56,7 +57,20 @@ class FixedDriveProvider final : public DriveProvider {
 };
 
 // The drives of a TQ_MB20_DRIVES value: every listed root that exists, in order, once.
+// An entry "root=image" names the card image whose file system the root stands for; the
+// size shown is the image's.
 std::vector<DriveInfo> DrivesFromRootList(std::string_view roots);
+
+// A listed root whose image was just formatted is gone from the list for the rest of the
+// process, as a real card is after the format unmounted it (its folder still holds the
+// old files, which are not the image's any more).
+void ForgetListedRoot(const std::string& root);
+
+// Whether the block device major:minor is one a card can be in (flagged removable, an
+// SD/MMC slot, or attached through USB); `kernelName` gets its name ("sdb1") and
+// `diskName` its whole disk's ("sdb").
+bool IsRemovableBlockDevice(const std::string& sysDevBlock, unsigned major, unsigned minor,
+                            std::string* kernelName, std::string* diskName = nullptr);
 
 // One line of /proc/self/mountinfo, the fields we use.
 struct MountEntry {

@@ -325,3 +325,32 @@ TEST_F(CardEvents, picks_and_the_view_reload_rule) {
 }
 
 }  // namespace
+
+TEST_F(CardEvents, rescan_after_a_format) {
+  const std::string pcFolder = "/home/u/Videos";
+  struct Case {
+    const char* name;
+    std::vector<tq::CardDrive> after;
+    std::string formatted, current, browse;
+    int kind;
+    std::string newCurrent, newBrowse;
+  } cases[] = {
+      {"browsed card formatted, none left", {}, E.root, E.root, RecordOf(E), 1, "", ""},
+      {"browsed card formatted, another left", {F}, E.root, E.root, RecordOf(E), 1, F.root, RecordOf(E)},
+      {"other card formatted, the browsed one stays", {E}, F.root, E.root, RecordOf(E), 0, E.root, RecordOf(E)},
+      {"other drive formatted, no card at all", {}, F.root, E.root, pcFolder, 1, "", ""},
+  };
+  for (const auto& c : cases) {
+    tq::CardEventResult r =
+        tq::DecideAfterFormat(c.after, c.after.empty() ? tq::kFamilyNone : tq::kFamilyFolder, c.formatted,
+                              c.current, c.browse);
+    EXPECT_EQ(r.kind, c.kind) << c.name;
+    EXPECT_EQ(r.currentCard, c.newCurrent) << c.name;
+    EXPECT_EQ(r.browseFolder, c.newBrowse) << c.name;
+    if (r.kind == 0) continue;
+    // The view then reloads: the first card left, or the empty folder (an empty list).
+    tq::CardChangedAction a = tq::DecideCardChanged(r.kind, r.lParam, r.currentCard, r.browseFolder);
+    EXPECT_TRUE(a.reload) << c.name;
+    EXPECT_EQ(a.browseFolder, c.after.empty() ? "" : RecordOf(c.after.front())) << c.name;
+  }
+}

@@ -59,7 +59,7 @@ class Startup : public testing::Test {
     env_.drives = provider_.get();
     tq::ResolveStartup(env_, &state_);
   }
-  static tq::DriveInfo Drive(const std::string& root) { return {root, tq::LastPathComponent(root), 0, ""}; }
+  static tq::DriveInfo Drive(const std::string& root) { return {root, tq::LastPathComponent(root), 0, "", ""}; }
 
   TempDir dir_;
   tq::StartupEnvironment env_;

@@ -19,12 +19,13 @@ QObject* NewPlayFlowTest();
 QObject* NewTimelineFlowTest();
 QObject* NewDeviceSetupTest();
 QObject* NewSensorViewTest();
+QObject* NewFormatDialogTest();
 // Offscreen run: every class; the renderers are the raster back end.
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
           NewTimeBarTest(), NewPlayerPanelTest(), NewScreenDrawTest(false), NewSessionViewTest(), NewPlayFlowTest(),
           NewTimelineFlowTest(), NewDeviceSetupTest(), NewSensorViewTest(), NewViewerProcessTest(),
-          NewOpenFileProcessTest()};
+          NewOpenFileProcessTest(), NewFormatDialogTest()};
 }
 // OpenGL run (--gl, under xvfb-run): the classes that draw on screen, with OpenGL.
 inline std::vector<QObject*> GlGuiTests() { return {NewScreenDrawTest(true), NewSessionViewTest()}; }

@@ -2,8 +2,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "platform/BlockDevices.h"
 #include "platform/DriveProvider.h"
 #include "platform/Folders.h"
 #include "platform/TempDir.h"
@@ -66,6 +68,28 @@ TEST(Drives, root_list_keeps_order_and_drops_missing_and_repeated_roots) {
   EXPECT_EQ(drives[1].label, "a");
 }
 
+TEST(Drives, a_listed_root_may_name_its_card_image_and_is_gone_once_forgotten) {
+  TempDir dir;
+  fs::create_directories(dir / "card");
+  fs::create_directories(dir / "plain");
+  { std::ofstream(dir / "card.img", std::ios::binary) << std::string(8192, '\0'); }
+  auto drives = tq::DrivesFromRootList((dir / "card") + "=" + (dir / "card.img") + ":" + (dir / "plain"));
+  ASSERT_EQ(drives.size(), 2u);
+  EXPECT_EQ(drives[0].root, dir / "card");
+  EXPECT_EQ(drives[0].image, dir / "card.img");
+  EXPECT_EQ(drives[0].totalBytes, 8192u);  // the image's size, not the folder's file system
+  EXPECT_EQ(drives[1].image, "");
+  // A device node is no card image: listed, but with no size.
+  drives = tq::DrivesFromRootList((dir / "card") + "=/dev/zero");
+  ASSERT_EQ(drives.size(), 1u);
+  EXPECT_EQ(drives[0].totalBytes, 0u);
+
+  tq::ForgetListedRoot(dir / "card");
+  drives = tq::DrivesFromRootList((dir / "card") + "=" + (dir / "card.img") + ":" + (dir / "plain"));
+  ASSERT_EQ(drives.size(), 1u);
+  EXPECT_EQ(drives[0].root, dir / "plain");
+}
+
 TEST(Drives, mountinfo_fields_and_escapes) {
   const char* text =
       "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
@@ -121,6 +145,17 @@ TEST(Drives, system_list_takes_removable_usb_and_sd_volumes_only) {
   EXPECT_EQ(drives[1].label, "reader");
   EXPECT_EQ(drives[2].root, dir / "sd");
   EXPECT_GT(drives[2].totalBytes, 0u);
+
+  // The mount table as the format's safety rules see it: device and whole disk per mount.
+  auto mounts = tq::ReadMountTable({dir / "mountinfo", dir / "sys/dev/block", dir / "by-label"});
+  ASSERT_EQ(mounts.size(), 6u);
+  const std::pair<const char*, const char*> names[] = {{"sda1", "sda"},           {"sdb1", "sdb"},
+                                                        {"sdc", "sdc"},             {"mmcblk0p1", "mmcblk0"},
+                                                        {"mmcblk0p1", "mmcblk0"}, {"", ""}};
+  for (size_t i = 0; i < mounts.size(); ++i) {
+    EXPECT_EQ(mounts[i].device, names[i].first) << i;
+    EXPECT_EQ(mounts[i].disk, names[i].second) << i;
+  }
 }
 
 TEST(Drives, override_variable_replaces_the_system_list) {

@@ -4,14 +4,17 @@
 #include <QProcess>
 #include <QTimerEvent>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 #include "app/CardEvents.h"
 #include "app/TraceLog.h"
 #include "app/gui/CMainView.h"
 #include "app/gui/CTitleBar.h"
+#include "app/gui/CToolBarDlg.h"
 #include "app/gui/GuiMessages.h"
 #include "controls/CMsgBox.h"
 #include "controls/CWaitMsg.h"
+#include "device/gui/CFmtDlg.h"
 #include "platform/qt/QtDriveWatcher.h"
 
 namespace tq {
@@ -35,6 +38,7 @@ CMainFrame::CMainFrame(AppState* state, const DriveProvider* drives, QWidget* pa
   layout->addWidget(view_);
   connect(watcher_.get(), &QtDriveWatcher::volumeArrived, this, &CMainFrame::OnVolumeArrived);
   connect(watcher_.get(), &QtDriveWatcher::volumeRemoved, this, &CMainFrame::OnVolumeRemoved);
+  connect(view_->ToolBar(), &CToolBarDlg::formatClicked, this, &CMainFrame::OpenFormatDialog);
   CTitleBar* title = view_->TitleBar();
   connect(title, &CTitleBar::minimizeClicked, this, &QWidget::showMinimized);
   connect(title, &CTitleBar::maximizeClicked, this, [this] { isMaximized() ? showNormal() : showMaximized(); });
@@ -69,6 +73,26 @@ void CMainFrame::OnVolumeRemoved() {
   state_->cards = std::move(cards);
   state_->currentCard = r.currentCard;
   state_->browseFolder = r.browseFolder;
+  if (r.kind != kCardNothing) PostMsg(view_, UM_CARD_CHANGED, r.kind, r.lParam);
+}
+
+void CMainFrame::OpenFormatDialog() {
+  ProtectedPaths paths;
+  if (const char* home = std::getenv("HOME")) paths.home = home;
+  paths.programFolder = state_->programFolder;
+  CFmtDlg dialog(drives_, paths, view_);
+  dialog.exec();
+  if (dialog.FormattedRoot().empty()) return;
+  std::vector<CardDrive> cards;
+  int family = kFamilyNone;
+  ScanCards(*drives_, &cards, &family);
+  CardEventResult r = DecideAfterFormat(cards, family, dialog.FormattedRoot(), state_->currentCard,
+                                        state_->browseFolder);
+  state_->cards = std::move(cards);
+  state_->currentCard = r.currentCard;
+  state_->browseFolder = r.browseFolder;
+  // The formatted card is no camera card now: the selector must not keep showing it.
+  view_->ToolBar()->UpdateCardDisplay(state_->cards, state_->currentCard);
   if (r.kind != kCardNothing) PostMsg(view_, UM_CARD_CHANGED, r.kind, r.lParam);
 }
 

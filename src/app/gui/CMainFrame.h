@@ -37,6 +37,8 @@ class CMainFrame : public QWidget {
   // Device events: rescan, decide and post UM_CARD_CHANGED to the view.
   void OnVolumeArrived();
   void OnVolumeRemoved();
+  // The toolbar's "format" button: the format dialog, then the card rescan.
+  void OpenFormatDialog();
   // A second start asked us to show ourselves.
   void RestoreForSecondStart();
   // Starts the cloud viewer next to the program; false (after the message) when it cannot.
