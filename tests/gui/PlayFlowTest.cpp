@@ -611,17 +611,30 @@ class PlayFlowTest : public QObject {
   void An_unplayable_recording_is_reported_then_the_next_newer_one_plays_data() {
     QTest::addColumn<QString>("broken");
     QTest::addColumn<QString>("then");  // the title afterwards; "" when the player closed
-    QTest::newRow("between the pairs") << "20261205_101530_NF" << kNewFront;
-    QTest::newRow("the newest") << "20261205_101700_NF" << QString();
+    QTest::addColumn<QString>("content");  // "text", "empty", "random" or "5 GB" (sparse)
+    QTest::newRow("between the pairs") << "20261205_101530_NF" << kNewFront << "text";
+    QTest::newRow("the newest") << "20261205_101700_NF" << QString() << "text";
+    QTest::newRow("empty") << "20261205_101530_NF" << kNewFront << "empty";
+    QTest::newRow("random bytes") << "20261205_101530_NF" << kNewFront << "random";
+    QTest::newRow("5 GB") << "20261205_101530_NF" << kNewFront << "5 GB";
   }
   void An_unplayable_recording_is_reported_then_the_next_newer_one_plays() {
     QFETCH(QString, broken);
     QFETCH(QString, then);
+    QFETCH(QString, content);
     auto v = Start();
     QVERIFY(v);
     QFile file(v->folder + "/" + broken + ".mp4");
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not a recording, only text");
+    if (content == "text") {
+      file.write("not a recording, only text");
+    } else if (content == "random") {
+      QByteArray bytes(64, 0);
+      for (int i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 151 + 77) & 0xff);
+      file.write(bytes);
+    } else if (content == "5 GB") {
+      QVERIFY(file.resize(qint64(5) << 30));  // sparse: no disk space taken
+    }
     file.close();
     v->list->Reload(v->folder.toStdString());
     DoubleClick(*v->list, Row(*v, broken));
