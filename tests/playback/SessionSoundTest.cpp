@@ -606,8 +606,10 @@ TEST_F(SoundSessionTest, avi_pcm_is_written_byte_for_byte) {
     }
   }
   // Each chunk's time is where the sound before it ends.
-  for (int32_t i = 0; i < table.Count(); ++i)
-    EXPECT_EQ(table.at(i).timeMs, uint32_t(uint64_t(table.at(0).size) * i * 1000 / w.nAvgBytesPerSec)) << "chunk " << i;
+  for (int32_t i = 0; i < table.Count(); ++i) {
+    const uint32_t timeMs = table.at(i).timeMs;  // a copy: the entries are packed
+    EXPECT_EQ(timeMs, uint32_t(uint64_t(table.at(0).size) * i * 1000 / w.nAvgBytesPerSec)) << "chunk " << i;
+  }
 }
 
 TEST(CWaveQ, keeps_buffers_in_write_order_until_taken_off) {
