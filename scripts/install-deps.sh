@@ -10,6 +10,8 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   # windows, sound
   qt6-base-dev libqt6opengl6-dev qt6-multimedia-dev libgl-dev libgl1-mesa-dri
+  # the map panel: the browser, its channel to the page, and the map library the page uses
+  qt6-webengine-dev qt6-webchannel-dev libjs-leaflet
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # reference readers the tests judge our output with

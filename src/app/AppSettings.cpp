@@ -7,6 +7,7 @@
 #include "app/TraceLog.h"
 #include "platform/Files.h"
 #include "platform/ProfileFile.h"
+#include "telemetry/MapTrack.h"
 
 namespace tq {
 namespace {
@@ -74,6 +75,9 @@ void ResolveStartup(const StartupEnvironment& env, AppState* state) {
   // A negative threshold would mark every slot; 0 marks any movement, which is a choice.
   state->gsensorEventThreshold =
       std::max(0, ProfileFile(state->settingsFile).GetInt(kSetupSection, kKeyGsensorEvent, 60));
+  state->mapTiles = ProfileFile(state->settingsFile).GetString(kMapSection, kKeyMapTiles, "", kSettingMaxChars);
+  if (state->mapTiles.empty()) state->mapTiles = kDefaultTileTemplate;
+  if (const std::string cache = UserCacheFolder(); !cache.empty()) state->tileCacheFolder = cache + "/TQ-MB20_Viewer/tiles";
 
   // Trace file: truncated, first line the version.
   StartTraceFile(state->traceFile, state->versionString);

@@ -23,6 +23,9 @@ inline constexpr char kKeyLanguage[] = "language";  // optional interface langua
 // Deviation (1/128 g) above which a G-sensor slot is marked as an event on the graph.
 inline constexpr char kKeyGsensorEvent[] = "gsensor_event";
 inline constexpr size_t kSettingMaxChars = 259;
+// Section "map": the tile address template of the map panel (missing: the standard tiles).
+inline constexpr char kMapSection[] = "map";
+inline constexpr char kKeyMapTiles[] = "tiles";
 
 // What start-up reads from the system; tests point it anywhere.
 struct StartupEnvironment {
@@ -51,6 +54,8 @@ struct AppState {
   std::string exportFolder;    // target of copy and export
   int videoPip = 1;            // 1: a front recording opens with its rear partner
   int gsensorEventThreshold = 60;  // "gsensor_event"
+  std::string mapTiles;        // [map] "tiles" (start-up puts the standard tiles); "" no map tiles at all
+  std::string tileCacheFolder; // the map tiles kept on disk; "" none
   int uiScale = 1;
   bool diagnosticDisplay = false;
   bool koreanFonts = true;     // starts set so the first font update creates them

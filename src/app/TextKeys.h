@@ -73,7 +73,7 @@ inline constexpr const char* kTooltipKeys[] = {
     "print_map", "proximity_sensor", "quieter", "rear", "rear_brightness",
     "rear_camera_orientation", "rear_camera_recording_desc1", "rear_camera_recording_desc2",
     "rear_camera_recording_parking_mode", "rear_camera_rotation", "rotate_video_180",
-    "save_segment", "scheduled_reboot", "screen_brightness", "screen_mode_set", "screen_timeout",
+    "save_segment", "save_track", "scheduled_reboot", "screen_brightness", "screen_mode_set", "screen_timeout",
     "sdcard_drive", "sec", "set_time_to_reboot", "sound_off", "speed_measurement_type",
     "sports_mode", "start_time", "sync_with_gps_time", "system", "time", "time_lapse", "to",
     "unknown_error", "video_codec", "voice_recording_on_off", "w_cutoff_voltage", "w_event",

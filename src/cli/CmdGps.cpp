@@ -3,7 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/FileTelemetry.h"
-#include "cli/TrackWriters.h"
+#include "telemetry/TrackWriters.h"
 
 namespace tq::cli {
 

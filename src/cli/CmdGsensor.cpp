@@ -6,7 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/FileTelemetry.h"
-#include "cli/TrackWriters.h"
+#include "telemetry/TrackWriters.h"
 #include "container/MediaFile.h"
 #include "library/CFileList.h"
 #include "telemetry/TimeLine.h"

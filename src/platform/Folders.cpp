@@ -63,6 +63,13 @@ std::string HomeFolder() {
   return "";
 }
 
+std::string UserCacheFolder() {
+  const std::string xdg = Env("XDG_CACHE_HOME");
+  if (!xdg.empty() && xdg.front() == '/') return StripTrailingSlashes(xdg);
+  const std::string home = HomeFolder();
+  return home.empty() ? std::string() : JoinPath(home, ".cache");
+}
+
 UserFolders UserFoldersFrom(std::string_view userDirsText, const std::string& home) {
   auto pick = [&](std::string_view xdgName, const char* fallback) {
     std::string dir = UserDir(userDirsText, xdgName, home);

@@ -28,4 +28,7 @@ std::string ProgramFolder();
 // The user's home folder ($HOME, else the password database).
 std::string HomeFolder();
 
+// The user's cache folder: $XDG_CACHE_HOME when it is an absolute path, else ~/.cache.
+std::string UserCacheFolder();
+
 }  // namespace tq

@@ -8,7 +8,6 @@
 #include "app/CardEvents.h"
 #include "app/TraceLog.h"
 #include "app/gui/CAboutDlg.h"
-#include "app/gui/CPanel.h"
 #include "app/gui/CTitleBar.h"
 #include "app/gui/CToolBarDlg.h"
 #include "device/gui/CSetDevDlg.h"
@@ -18,6 +17,9 @@
 #include "library/gui/CFileListDlg.h"
 #include "player/gui/CDispCtrlDlg.h"
 #include "platform/Files.h"
+#include "player/PlayerOpen.h"
+#include "telemetry/gui/CGpsInfoDlg.h"
+#include "telemetry/gui/CGpsMapDlg.h"
 #include "telemetry/gui/CTimeLineDlg.h"
 #include "telemetry/gui/CVelCalendar.h"
 #include "telemetry/gui/CVelTimeLine.h"
@@ -37,15 +39,14 @@ CMainView::CMainView(AppState* state, QWidget* parent)
       title_(new CTitleBar(this)),
       toolbar_(new CToolBarDlg(this)),
       fileList_(new CFileListDlg(state, this, this)),
-      gps_(new CPanel(kPanelBack, this)),
-      map_(new CPanel(kMapBack, this)),
+      gps_(new CGpsInfoDlg(this)),
+      map_(new CGpsMapDlg(state, this, this)),
       player_(new CDispCtrlDlg(state, this, this)),
       timeline_(new CTimeLineDlg(this)),
       splitLine_(new QWidget(this)) {
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
   title_->SetTitle("TQ-MB20_Viewer");
-  gps_->SetBand(24);
   splitLine_->setAutoFillBackground(true);
   QPalette pal = splitLine_->palette();
   pal.setColor(QPalette::Window, kThemeViewLight);
@@ -56,6 +57,7 @@ CMainView::CMainView(AppState* state, QWidget* parent)
   connect(toolbar_, &CToolBarDlg::setupClicked, this, &CMainView::ShowDeviceSetup);
   toolbar_->UpdateCardDisplay(state_->cards, state_->currentCard);
   ConnectTimeline();  // before the first fill, so the timeline sees it
+  ConnectGps();
   fileList_->Reload(state_->browseFolder);
   SetPlayerKeyHandler([this](int key) {
     // The focused timeline moves its minute with the arrows itself.
@@ -101,6 +103,41 @@ void CMainView::ConnectTimeline() {
   });
   connect(player_, &CDispCtrlDlg::positionChanged, this, [this](qint64 ms) { timeline_->SetPos(ms); });
   connect(this, &CMainView::playerClosed, this, [this] { timeline_->Clear(); });
+}
+
+void CMainView::ConnectGps() {
+  // Every position with a sample in force: the map says what changed, the GPS panel
+  // repaints only that.
+  connect(player_, &CDispCtrlDlg::gpsReport, this, [this](const GpsSample& sample, const MapReport& report) {
+    if (!trackSent_) SendTrack();  // an AVI's track arrives once it plays
+    if (const int32_t flags = map_->UpdateReport(report)) gps_->UpdateGps(&sample, flags);
+  });
+  connect(player_, &CDispCtrlDlg::gpsCleared, this, [this] {
+    map_->ResetMarker();
+    gps_->UpdateGps(nullptr, kMarkerMoved | kMarkerLabel);
+    map_->ClearTrack();
+    trackSent_ = false;
+  });
+  connect(player_, &CDispCtrlDlg::recordingOpened, this, [this] {
+    map_->ShowParking(IsParkingRecording(player_->CurrentEntry()));
+    SendTrack();
+  });
+  connect(map_, &CGpsMapDlg::seekRequested, this, [this](qint64 ms) { player_->SeekTo(ms); });
+}
+
+void CMainView::SendTrack() {
+  GpsTrack copy;
+  {
+    std::lock_guard<std::mutex> lock(player_->GpsMutex());
+    const GpsTrack& track = player_->Gps();
+    if (track.samples.empty()) return;
+    copy.samples = track.samples;
+    copy.startOfDay = track.startOfDay;
+    copy.parked = track.parked;
+  }
+  const CatalogEntry& entry = player_->CurrentEntry();
+  map_->SetTrack(copy, entry.name, entry.date > 0 ? std::to_string(entry.date) : std::string());
+  trackSent_ = true;
 }
 
 CAboutDlg* CMainView::AboutBox() const { return about_.data(); }
@@ -266,6 +303,7 @@ void CMainView::ToggleViewMode(int which, bool resetOverlay) {
     maximizedForMode_ = false;
     DoLayout();
     update();
+    map_->SetEnlarged(false);
     if (same) return;
   }
   mode_ = wanted;
@@ -278,6 +316,7 @@ void CMainView::ToggleViewMode(int which, bool resetOverlay) {
   }
   DoLayout();
   update();
+  map_->SetEnlarged(mode_ == ViewMode::EnlargedMap);
 }
 
 void CMainView::OnCardMenuPick(int index) {

@@ -16,7 +16,8 @@ namespace tq {
 class CAboutDlg;
 class CDispCtrlDlg;
 class CFileListDlg;
-class CPanel;
+class CGpsInfoDlg;
+class CGpsMapDlg;
 class CTitleBar;
 class CTimeLineDlg;
 class CToolBarDlg;
@@ -63,6 +64,8 @@ class CMainView : public QWidget {
   CFileListDlg* FileList() const { return fileList_; }
   QWidget* GpsPanel() const;
   QWidget* MapPanel() const;
+  CGpsInfoDlg* GpsInfo() const { return gps_; }
+  CGpsMapDlg* GpsMap() const { return map_; }
   CDispCtrlDlg* PlayerPanel() const;
   QWidget* TimelinePanel() const;
   CTimeLineDlg* Timeline() const { return timeline_; }
@@ -83,6 +86,8 @@ class CMainView : public QWidget {
   enum class Drag { None, Border, LeftWidth, LeftSplit };
   void DoLayout();
   void ConnectTimeline();
+  void ConnectGps();
+  void SendTrack();
   void OnCardChanged(int kind, int lParam);
   void ClosePlayer(int how);
   // A recording that cannot be opened gives way to the next one in time; with none left the
@@ -107,8 +112,9 @@ class CMainView : public QWidget {
   CTitleBar* title_;
   CToolBarDlg* toolbar_;
   CFileListDlg* fileList_;
-  CPanel* gps_;
-  CPanel* map_;
+  CGpsInfoDlg* gps_;
+  CGpsMapDlg* map_;
+  bool trackSent_ = false;  // the open recording's track is on the map
   CDispCtrlDlg* player_;
   CTimeLineDlg* timeline_;
   QWidget* splitLine_;  // the outline of a splitter drag

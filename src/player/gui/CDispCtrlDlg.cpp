@@ -461,6 +461,7 @@ void CDispCtrlDlg::Close(bool keepData) {
     report_ = MapReport{};
   }
   startOffset_ = 0;
+  emit gpsCleared();
   if (playKind_ == 1) {
     swapped_ = false;
     ApplySwap(false);
@@ -576,12 +577,19 @@ void CDispCtrlDlg::OnPlayMsg(long long code, long long value) {
       return;
     case kPlayPosition: {
       bar_->SetPosition(value);
+      GpsSample sample;
+      bool found = false;
       {
         std::lock_guard<std::mutex> lock(gpsMutex_);
         MapReport report;
-        if (FindSample(gps_, value, &report)) report_ = report;
+        if (const GpsSample* s = FindSample(gps_, value, &report)) {
+          report_ = report;
+          sample = *s;
+          found = true;
+        }
       }
       emit positionChanged(value);
+      if (found) emit gpsReport(sample, report_);
       return;
     }
     case kPlayIndexedTo:

@@ -127,6 +127,10 @@ class CDispCtrlDlg : public QWidget {
   void recordingOpened();
   // The position shown, in ms from the recording's start.
   void positionChanged(qint64 ms);
+  // A position with a GPS sample in force (the GPS panel and the map follow it).
+  void gpsReport(const tq::GpsSample& sample, const tq::MapReport& report);
+  // The recording was closed: no sample is in force any more.
+  void gpsCleared();
 
  protected:
   bool event(QEvent* event) override;

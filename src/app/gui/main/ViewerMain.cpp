@@ -3,8 +3,10 @@
 #include <cstdio>
 
 #include "app/gui/CNorvantaSDApp.h"
+#include "telemetry/gui/CMapViewEdge.h"
 
 int main(int argc, char** argv) {
+  tq::CMapViewEdge::PrepareProcess();  // before the application object, as WebEngine needs
   QApplication qt(argc, argv);
   qt.setApplicationName("TQ-MB20_Viewer");
   tq::AppOptions options = tq::ParseAppOptions(qt.arguments());

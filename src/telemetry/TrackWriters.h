@@ -1,4 +1,4 @@
-// Text forms of a GPS track and a G-sensor record list for `tqmb20 gps` / `gsensor`.
+// Text forms of a GPS track and a G-sensor record list (`tqmb20 gps` / `gsensor`, the map's save button).
 #pragma once
 
 #include <string>
@@ -7,7 +7,7 @@
 #include "telemetry/GSensorGraph.h"
 #include "telemetry/GpsTrack.h"
 
-namespace tq::cli {
+namespace tq {
 
 enum class TrackFormat { Csv, Gpx, Kml, GeoJson };
 
@@ -21,4 +21,4 @@ std::string WriteTrack(const GpsTrack& track, TrackFormat format, const std::str
 
 std::string WriteGSensorCsv(const std::vector<Gsf3Record>& records);
 
-}  // namespace tq::cli
+}  // namespace tq

@@ -1,4 +1,4 @@
-#include "cli/TrackWriters.h"
+#include "telemetry/TrackWriters.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -6,7 +6,7 @@
 
 #include "telemetry/GpsPanelText.h"
 
-namespace tq::cli {
+namespace tq {
 namespace {
 
 constexpr double kMetresPerSecondPerKnot = 1852.0 / 3600.0;
@@ -208,4 +208,4 @@ std::string WriteGSensorCsv(const std::vector<Gsf3Record>& records) {
   return out;
 }
 
-}  // namespace tq::cli
+}  // namespace tq
