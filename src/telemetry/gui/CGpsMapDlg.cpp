@@ -177,6 +177,7 @@ void CGpsMapDlg::MaybeReady() {
 }
 
 void CGpsMapDlg::OnPageReady() {
+  TraceLog(kTag, __LINE__, "map page ready (%s)\n", probeOk_ ? "tiles reachable" : "tiles from the cache");
   timer_.stop();
   waitingFrame_ = 0;
   pageNotReady_ = false;
