@@ -12,10 +12,7 @@ namespace tq::test {
 
 // The settings folder is made one level deep only, so the documents folder must exist.
 inline QProcessEnvironment ViewerEnvironment(const QString& home, const QString& drives, const QString& instance) {
-  QDir().mkpath(home + "/Documents/TQ-MB20");
-  // The map's tiles from a closed local port: a test viewer never goes to the internet.
-  QFile setup(home + "/Documents/TQ-MB20/setup.ini");
-  if (!setup.exists() && setup.open(QIODevice::WriteOnly)) setup.write("[map]\ntiles=http://127.0.0.1:9/{z}/{x}/{y}.png\n");
+  QDir().mkpath(home + "/Documents");
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("HOME", home);
   env.insert("XDG_CONFIG_HOME", home + "/config");

@@ -73,7 +73,9 @@ class ViewerProcessTest : public QObject {
     QVERIFY2(toolbar.red() > toolbar.green() && toolbar.red() < 70, qPrintable(toolbar.name()));
     QCOMPARE(shot.pixelColor(400, 150), kPlayerBack);  // the video area, off its watermark
     QVERIFY(Near(shot.pixelColor(427, 670), QColor(180, 180, 182), 2));  // the timeline panel, off its children
-    QCOMPARE(shot.pixelColor(20, 665), kPlayerBack);  // the map panel, its tiles out of reach
+    // The map panel covers its corner: its own ground while it waits or cannot reach the
+    // tiles, else the map (never the view's gap colour).
+    QVERIFY(shot.pixelColor(20, 665) != QColor(16, 6, 10));
     QColor edge = shot.pixelColor(2, 300);
     QVERIFY2(edge.value() < 40, qPrintable(edge.name()));
     // The title text and the card text are drawn in light pixels.

@@ -80,7 +80,8 @@ CGpsMapDlg::CGpsMapDlg(AppState* state, QWidget* target, QWidget* parent)
     probe_ = nullptr;
     ProbeDone(false);
   });
-  browser_->Navigate("gmap.html");
+  // Without any tile source there is no map to show: the page is not even loaded.
+  if (tiles_.valid) browser_->Navigate("gmap.html");
   StartProbe();
   timer_.start(kLoadingPeriodMs, this);
 }
