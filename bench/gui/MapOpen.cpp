@@ -42,7 +42,8 @@
 namespace tq {
 namespace {
 
-const BenchPair pair = NameBenchPair("20261205_140000");
+// Named after the generator's own clock, so the GPS samples fall inside the recording.
+const BenchPair pair = NameBenchPair("20261205_081500");
 
 bool Wait(const std::function<bool()>& done, int ms) {
   QElapsedTimer t;
@@ -149,8 +150,9 @@ struct Viewer {
   }
 };
 
+std::unique_ptr<Viewer> v;  // one viewer for both benchmarks, gone before the application
+
 Viewer* Shared() {
-  static std::unique_ptr<Viewer> v;
   if (!v) {
     v = std::make_unique<Viewer>();
     if (!v->Start()) v.reset();
@@ -207,6 +209,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("MarkerAfterOpen/warm_page", tq::MarkerAfterOpen)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("ViewerMemory/pair_with_map", tq::ViewerMemory)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
   benchmark::RunSpecifiedBenchmarks();
+  tq::v.reset();
   benchmark::Shutdown();
   return 0;
 }
