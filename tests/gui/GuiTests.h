@@ -20,12 +20,13 @@ QObject* NewTimelineFlowTest();
 QObject* NewDeviceSetupTest();
 QObject* NewSensorViewTest();
 QObject* NewFormatDialogTest();
+QObject* NewExportDialogTest();
 // Offscreen run: every class; the renderers are the raster back end.
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
           NewTimeBarTest(), NewPlayerPanelTest(), NewScreenDrawTest(false), NewSessionViewTest(), NewPlayFlowTest(),
           NewTimelineFlowTest(), NewDeviceSetupTest(), NewSensorViewTest(), NewViewerProcessTest(),
-          NewOpenFileProcessTest(), NewFormatDialogTest()};
+          NewOpenFileProcessTest(), NewFormatDialogTest(), NewExportDialogTest()};
 }
 // OpenGL run (--gl, under xvfb-run): the classes that draw on screen, with OpenGL.
 inline std::vector<QObject*> GlGuiTests() { return {NewScreenDrawTest(true), NewSessionViewTest()}; }
