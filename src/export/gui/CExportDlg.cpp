@@ -259,7 +259,10 @@ bool CExportDlg::RunExport(const std::string& outPath, int fromSec, int toSec, b
 
   QEventLoop loop;
   QTimer poll;
-  connect(&poll, &QTimer::timeout, &progress, [&] { if (!avi) progress.setValue(percent.load()); });
+  connect(&poll, &QTimer::timeout, &progress, [&] {
+    if (progress.wasCanceled()) cancel = true;  // Escape cancels without the signal
+    else if (!avi) progress.setValue(percent.load());
+  });
   exporting_ = true;
   setEnabled(false);
   std::thread worker([&] {
