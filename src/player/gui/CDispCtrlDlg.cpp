@@ -135,9 +135,14 @@ void CDispCtrlDlg::LayoutPanel() {
   const int s = GuiScale();
   const ControlRow row = LayoutControlRow(width(), height(), s);
   for (size_t i = 0; i < std::size(kButtons); ++i) buttons_[i]->setGeometry(ToRect(row.at[size_t(kButtons[i].row)]));
-  bar_->setGeometry(ToRect(row.at[kRowTimeBar]));
   const Box swap = row.at[kRowSwap];
-  exportButton_->setGeometry(swap.x + swap.w + kExportGap * s, swap.y, kExportWidth * s, swap.h);
+  const QRect exportBox(swap.x + swap.w + kExportGap * s, swap.y, kExportWidth * s, swap.h);
+  exportButton_->setGeometry(exportBox);
+  // On a narrow panel the seek bar gives up its left part rather than lie under the button.
+  QRect barBox = ToRect(row.at[kRowTimeBar]);
+  if (barBox.left() <= exportBox.right() + kExportGap * s)
+    barBox.setLeft(std::min(exportBox.right() + kExportGap * s + 1, barBox.right()));
+  bar_->setGeometry(barBox);
   view_->setGeometry(ToRect(VideoBox(width(), height(), s, stretch_ && playKind_ == 0)));
   relayoutTimer_.start(kRelayoutMs, this);
 }
