@@ -1,7 +1,7 @@
 # Fails when a file at the top of a core folder includes a Qt header. GUI code lives in
 # gui/ subfolders, controls/ and platform/qt/, which are not looked at.
 set(bad "")
-foreach(layer platform app library container telemetry playback player device cli)
+foreach(layer platform app library container telemetry playback player device export cli)
   file(GLOB files ${SRC}/${layer}/*.cpp ${SRC}/${layer}/*.h)
   foreach(f ${files})
     file(STRINGS ${f} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]+|Qt[A-Za-z]+/)")

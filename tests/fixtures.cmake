@@ -22,6 +22,8 @@
 #   20261205_102000_NR.mp4
 #   sound_first.mp4          pictures start 100 ms after the sound: the first record is sound, 2 s
 #   sound_late.mp4           sound starts 250 ms after the first picture, 2 s
+#   20261205_104000_NF.mp4   25 s, key frame every second (from 10:40:00)
+#   20261205_104100_NF.mp4   25 s, key frame every ten seconds (gop 300, from 10:41:00)
 # AVI (second family): front 320x180, H.264 Annex-B (SPS-led key frames every 30 frames),
 # 16 kHz 16-bit mono PCM in 100 ms chunks, "GPSR" and "SENS" text streams, idx1, 3 s from
 # 2026-12-05 10:30:00, unless said otherwise:

@@ -217,6 +217,12 @@ bool MakeFixtures(const std::string& dir, bool verbose, std::string* error) {
        }},
       {"sound_first.mp4", [](RecordingSpec& s) { s.videoDelayMs = 100; s.durationMs = 2000; }},
       {"sound_late.mp4", [](RecordingSpec& s) { s.soundDelayMs = 250; s.durationMs = 2000; }},
+      // Long enough to cut 00:10 to 00:20 out of, with key frames every second and every
+      // ten seconds.
+      {"20261205_104000_NF.mp4", [](RecordingSpec& s) { s.startSeconds += 1500; s.durationMs = 25000; }},
+      {"20261205_104100_NF.mp4", [](RecordingSpec& s) {
+         s.startSeconds += 1560; s.durationMs = 25000; s.gop = 300;
+       }},
   };
   for (const Fixture& f : fixtures) {
     RecordingSpec s = base();

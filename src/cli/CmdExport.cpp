@@ -18,6 +18,7 @@ struct ExportArgs {
   int fromSec = -1, toSec = -1;
   bool withSound = true;
   bool force = false;  // replace an existing regular file
+  bool exact = false;  // start on --from exactly (edit list) instead of the next key frame
 };
 
 std::optional<int> Seconds(const std::string& text) {
@@ -54,6 +55,8 @@ std::optional<std::string> Parse(const Args& args, ExportArgs* a) {
       a->withSound = false;
     } else if (arg == "--force") {
       a->force = true;
+    } else if (arg == "--exact") {
+      a->exact = true;
     } else if (!arg.empty() && arg[0] == '-') {
       return "unknown option " + arg;
     } else if (a->file.empty()) {
@@ -76,7 +79,7 @@ int RunExport(const Args& args) {
   if (auto usage = Parse(args, &a)) {
     Fail(kName, 2, *usage);
     std::fprintf(stderr, "usage: tqmb20 export FILE --from SEC --to SEC [--no-sound] "
-                         "[--camera front|rear] [--force] -o OUT\n");
+                         "[--camera front|rear] [--exact] [--force] -o OUT\n");
     return 2;
   }
   if (const std::string problem = FileProblem(a.file); !problem.empty())
@@ -85,10 +88,12 @@ int RunExport(const Args& args) {
   // An MP4 recording holds one camera; the camera choice belongs to two-stream AVI files.
   if (!avi && !a.camera.empty())
     return Fail(kName, 2, a.file + ": --camera applies to two-camera AVI recordings only");
+  // An AVI export always starts on the key frame before --from; there is no edit to add.
+  if (avi && a.exact) return Fail(kName, 2, a.file + ": --exact applies to MP4 recordings only");
   const ExportOutcome o =
       avi ? ExportAviRecording(a.file, a.out, a.fromSec, a.toSec, a.camera == "rear",
                                a.withSound, a.force)
-          : ExportRecording(a.file, a.out, a.fromSec, a.toSec, a.withSound, {}, a.force);
+          : ExportRecording(a.file, a.out, a.fromSec, a.toSec, a.withSound, {}, a.force, a.exact);
   if (o.status != ExportStatus::Ok) return Fail(kName, 1, o.message);
   const std::string camera = avi ? std::string(" the ") + (a.camera == "rear" ? "rear" : "front") +
                                        " camera of"

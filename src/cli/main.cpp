@@ -31,7 +31,7 @@ const std::vector<Command>& AllCommands() {
       {"list", "list FOLDER [--json]", RunList},
       {"card", "card ROOT [--json]", RunCard},
       {"config", "config CARD_ROOT [--get SECTION.KEY] [--set SECTION.KEY=VALUE ...] [--json]", RunConfig},
-      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] [--force] -o OUT",
+      {"export", "export FILE --from SEC --to SEC [--no-sound] [--camera front|rear] [--exact] [--force] -o OUT",
        RunExport},
       {"play", "play FILE [--rear FILE] [--speed 0.5|1|2|4] [--seconds N] [--start SEC] [--json]",
        RunPlay},

@@ -139,9 +139,9 @@ uint32_t SampleCount(const TRAKBOX& t) {
 class Exporter {
  public:
   Exporter(MediaFile& source, MediaFile& tables, const MP4INFO& info, uint32_t base,
-           SampleBuffer& buffer, std::string* error, ExportSpan* span)
+           SampleBuffer& buffer, std::string* error, ExportSpan* span, const ExportCut& cut)
       : src_(source), tables_(tables), info_(info), base_(base), buffer_(buffer),
-        error_(error), span_(span), srcLength_(source.Length()) {}
+        error_(error), span_(span), cut_(cut), srcLength_(source.Length()) {}
 
   bool Run(const std::string& outPath, int fromSec, int toSec, bool withSound,
            const ExportProgressFn& progress);
@@ -149,6 +149,7 @@ class Exporter {
  private:
   bool SeekToStart(SampleCursor& video, SampleCursor* sound, uint32_t videoCount,
                    uint32_t soundCount, uint64_t startMs);
+  bool AdvanceTo(SampleCursor& video, uint32_t sampleNumber, uint32_t videoCount);
   bool ReadSample(const SampleInfo& s, const char* track);
   bool Take(SampleCursor& c, uint32_t count, SampleInfo* s);
 
@@ -159,6 +160,7 @@ class Exporter {
   SampleBuffer& buffer_;
   std::string* error_;
   ExportSpan* span_;
+  const ExportCut& cut_;
   uint64_t srcLength_;
 };
 
@@ -191,8 +193,20 @@ bool Exporter::ReadSample(const SampleInfo& s, const char* track) {
   return true;
 }
 
+bool Exporter::AdvanceTo(SampleCursor& video, uint32_t sampleNumber, uint32_t videoCount) {
+  SampleInfo s;
+  while (video.current.sampleNumber < sampleNumber) {
+    if (video.current.sampleNumber >= videoCount ||
+        NextSample(video, tables_, info_.moov, &s) != 1)
+      return Fail(error_, __LINE__, "cannot read the video sample table");
+  }
+  return true;
+}
+
 // Positions the video cursor on the first key frame at or after startMs (the last key
-// frame when none is that late) and the sound cursor on the first sample at or after it.
+// frame when none is that late; for an exact cut the last key frame at or before startMs,
+// the first when none is that early) and the sound cursor on the first sample at or
+// after it.
 bool Exporter::SeekToStart(SampleCursor& video, SampleCursor* sound, uint32_t videoCount,
                            uint32_t soundCount, uint64_t startMs) {
   const TableBox& stss = video.trak->mdia.minf.stbl.stss;
@@ -202,6 +216,7 @@ bool Exporter::SeekToStart(SampleCursor& video, SampleCursor* sound, uint32_t vi
     return Fail(error_, __LINE__, "the video track has no key-frame table to seek with");
   SampleInfo s;
   bool positioned = false;
+  uint32_t keyBefore = 0;  // the last key frame passed that starts before startMs
   for (uint32_t i = 0; i < entries; ++i) {
     uint32_t key = 0;
     if (!tables_.Seek(uint64_t(stss.offset) + kStssHead + 4ull * i) || !tables_.ReadU32(&key))
@@ -210,14 +225,19 @@ bool Exporter::SeekToStart(SampleCursor& video, SampleCursor* sound, uint32_t vi
       return Fail(error_, __LINE__, "key frame " + std::to_string(key) + " lies beyond the " +
                                         std::to_string(videoCount) + " video samples");
     if (key <= video.current.sampleNumber) continue;  // not ascending: already passed
-    while (video.current.sampleNumber < key) {
-      if (NextSample(video, tables_, info_.moov, &s) != 1)
-        return Fail(error_, __LINE__, "cannot read the video sample table");
-    }
+    if (!AdvanceTo(video, key, videoCount)) return false;
     positioned = true;
     if (video.current.timeMs >= startMs) break;
+    keyBefore = key;
   }
   if (!positioned) return Fail(error_, __LINE__, "the key-frame table is empty");
+  // The cursor only runs forward: the key frame before is found again from the start.
+  if (cut_.exact && video.current.timeMs > startMs && keyBefore != 0) {
+    const TRAKBOX* trak = video.trak;
+    video = SampleCursor{};
+    video.trak = trak;
+    if (!AdvanceTo(video, keyBefore, videoCount)) return false;
+  }
   video.pending = true;
   if (sound) {
     const uint64_t keyTime = video.current.timeMs;
@@ -277,7 +297,7 @@ bool Exporter::Run(const std::string& outPath, int fromSec, int toSec, bool with
 
   uint32_t position = 0;  // relative to outBase
   bool headWritten = false, videoActive = true, soundActive = sound, soundHeld = false;
-  uint64_t origin = 0, videoTime = 0;
+  uint64_t origin = 0, videoTime = 0, shownFrom = 0;
   SampleInfo s, held;
   while (videoActive || soundActive) {
     if (videoActive) {
@@ -287,7 +307,10 @@ bool Exporter::Run(const std::string& outPath, int fromSec, int toSec, bool with
         if (!ReadSample(s, "video")) return false;
         const uint8_t* data = buffer_.bytes.data();
         if (!headWritten && IsKeySample(data, s.size, videoPick.nalLengthSize, vi.codec)) {
-          if (!WriteMovieHead(*out, &position, info_.startTime + s.timeMs, outInfo, sound))
+          // An exact clip is shown from startMs on: its start time is that moment.
+          shownFrom = cut_.exact ? std::max<uint64_t>(s.timeMs, startMs) : s.timeMs;
+          if (!WriteMovieHead(*out, &position, info_.startTime + shownFrom, outInfo, sound,
+                              cut_.telemetry))
             return Fail(error_, __LINE__, writeFailed);
           origin = s.timeMs;
           outInfo.mdat = {0, uint32_t(position + outBase)};
@@ -303,7 +326,7 @@ bool Exporter::Run(const std::string& outPath, int fromSec, int toSec, bool with
           }
           videoTime = s.timeMs;
           if (span_) {
-            if (!span_->any) span_->firstMs = s.timeMs;
+            if (!span_->any) span_->firstMs = shownFrom;
             span_->lastMs = s.timeMs;
             span_->any = true;
           }
@@ -342,9 +365,17 @@ bool Exporter::Run(const std::string& outPath, int fromSec, int toSec, bool with
   }
   buffer_.bytes = {};  // released at the end of every export
 
+  // Each track's media begin with its first sample: the edit lists skip what lies before
+  // the moment the clip is shown from.
+  MoovPresentation presentation;
+  if (cut_.exact) {
+    presentation.presentFromMs = uint32_t(shownFrom - origin);
+    presentation.created = MovieTimeOf(info_.startTime + shownFrom);
+  }
   uint32_t end = uint32_t(position + outBase);
   if (!WriteMoov(*out, &end, outInfo, &vb, sound ? &sb : nullptr,
-                 useSourceConfig && !sourceConfig.empty() ? &config : nullptr, end) ||
+                 useSourceConfig && !sourceConfig.empty() ? &config : nullptr, end,
+                 &presentation) ||
       !out->Flush())
     return Fail(error_, __LINE__, writeFailed);
   return true;
@@ -355,12 +386,12 @@ bool Exporter::Run(const std::string& outPath, int fromSec, int toSec, bool with
 int ExportMP4(MediaFile& source, const std::string& outPath, const MP4INFO& info, int fromSec,
               int toSec, bool withSound, uint32_t base, SampleBuffer& buffer,
               const ExportProgressFn& progress, std::string* error, ExportSpan* span,
-              MediaFile* tables) {
+              MediaFile* tables, const ExportCut& cut) {
   if (fromSec < 0 || toSec <= fromSec) {
     Fail(error, __LINE__, "invalid range");
     return 0;
   }
-  Exporter exporter(source, tables ? *tables : source, info, base, buffer, error, span);
+  Exporter exporter(source, tables ? *tables : source, info, base, buffer, error, span, cut);
   bool ok = exporter.Run(outPath, fromSec, toSec, withSound, progress);
   buffer.bytes = {};
   return ok ? 1 : 0;

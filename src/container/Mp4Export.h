@@ -10,6 +10,7 @@
 #include "container/ExportOutput.h"
 #include "container/MediaFile.h"
 #include "container/Mp4Box.h"
+#include "container/Mp4Writer.h"
 
 namespace tq {
 
@@ -28,6 +29,16 @@ constexpr int kMaxExportLengthSec = 186;
 // range written so far and the range's length. Returning false cancels the export.
 using ExportProgressFn = std::function<bool(uint32_t doneMs, uint32_t totalMs)>;
 
+// How a cut starts and what it carries besides pictures and sound.
+struct ExportCut {
+  // Exact start: the media begin at the key frame at or before fromSec and an edit list
+  // starts the presentation at fromSec itself, so the clip holds every picture from that
+  // second on. Otherwise the clip begins at the key frame at or after fromSec.
+  bool exact = false;
+  // Telemetry for the clip's metadata box, already cut to the range; null: none.
+  const MovieTelemetry* telemetry = nullptr;
+};
+
 // One movie set of the open source into outPath. base 0 creates the output; a non-zero
 // base (the second set's start in the source) appends to it. 1 on success; on failure 0
 // with *error saying why. The source description is not changed. The sample tables are
@@ -36,7 +47,7 @@ using ExportProgressFn = std::function<bool(uint32_t doneMs, uint32_t totalMs)>;
 int ExportMP4(MediaFile& source, const std::string& outPath, const MP4INFO& info, int fromSec,
               int toSec, bool withSound, uint32_t base, SampleBuffer& buffer,
               const ExportProgressFn& progress, std::string* error, ExportSpan* span = nullptr,
-              MediaFile* tables = nullptr);
+              MediaFile* tables = nullptr, const ExportCut& cut = {});
 
 // The recording's length in whole seconds from the first set's mvhd, 0 when it cannot be
 // exported (unknown length, or kMaxExportLengthSec and more).
@@ -46,9 +57,11 @@ int RecordingLengthSec(const MVHDBOX& mvhd);
 // is cut from the index a repair would write, worked out in memory), checks the range
 // and the output (OutputRefusal), then copies or cuts both movie sets. The output is
 // written under a temporary name beside outPath and renamed only when complete; on
-// failure nothing is left under either name.
+// failure or cancel nothing is left under either name. `exact` asks for the exact start
+// of ExportCut; a cut (not a copy) keeps the recording's embedded telemetry of the range.
 ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& outPath,
                               int fromSec, int toSec, bool withSound,
-                              const ExportProgressFn& progress = {}, bool overwrite = false);
+                              const ExportProgressFn& progress = {}, bool overwrite = false,
+                              bool exact = false);
 
 }  // namespace tq

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/TraceLog.h"
+#include "container/ClipTelemetry.h"
 #include "container/Mp4Export.h"
 #include "container/Mp4Valid.h"
 
@@ -12,7 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kTempSuffix = ".part";
+// Room for the GPS text, its NUL and the G-sensor block of one recording, as the player
+// reads them.
+constexpr uint32_t kTelemetryRoom = 160 * 1024;
 
 // Both movie sets, released in every outcome.
 struct MovieSets {
@@ -45,13 +48,15 @@ std::string OpenErrorText(const std::string& path, MediaFile::OpenError e) {
 
 ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& outPath,
                               int fromSec, int toSec, bool withSound,
-                              const ExportProgressFn& progress, bool overwrite) {
+                              const ExportProgressFn& progress, bool overwrite, bool exact) {
   MediaFile::OpenError openError;
   if (!MediaFile::Open(sourcePath, "rb", &openError))
     return Outcome(ExportStatus::InvalidSource, OpenErrorText(sourcePath, openError));
   // Export only reads: a recording the camera left unfinished is cut from the index a
   // repair would write, worked out away from it.
   MovieSets sets;
+  std::vector<uint8_t> telemetry(kTelemetryRoom);
+  sets.set[0].gpsBuffer = {telemetry.data(), kTelemetryRoom};
   ValidateOptions readOnly;
   readOnly.dryRun = true;
   const ValidateReport report = ValidateMP4(sourcePath, sets.set, 1, readOnly);
@@ -97,6 +102,11 @@ ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& 
       error = OpenErrorText(sourcePath, openError);
     } else {
       SampleBuffer buffer;
+      const MovieTelemetry clipTelemetry =
+          CutTelemetry(sets.set[0], uint32_t(fromSec) * 1000, uint32_t(toSec) * 1000 + 999);
+      ExportCut cut;
+      cut.exact = exact;
+      cut.telemetry = &clipTelemetry;
       const bool twoSets =
           !unfinished && sets.set[1].mdat.found() && sets.set[1].ftyp.offset >= 8;
       const int setCount = twoSets ? 2 : 1;
@@ -111,7 +121,7 @@ ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& 
         const uint32_t base = i == 0 ? 0 : sets.set[1].ftyp.offset - 8;
         ok = ExportMP4(*source, temp, sets.set[i], fromSec, toSec, withSound, base, buffer,
                        setProgress, &error, i == 0 ? &span : nullptr,
-                       unfinished ? repaired.tables() : nullptr) == 1;
+                       unfinished ? repaired.tables() : nullptr, cut) == 1;
         if (!ok) break;
       }
     }

@@ -46,6 +46,8 @@ constexpr uint32_t kAudioEntryPadding = 16;
 constexpr uint32_t kEsdsSize = 39;
 constexpr uint32_t kTableHead = 16;            // stts, stco, stsc, stss
 constexpr uint32_t kStszHead = 20;
+constexpr uint32_t kEdtsHead = 24;             // edts and elst headers, entry count
+constexpr uint32_t kElstEntrySize = 12;
 
 // avcC built from the parameter-set strings: version 1, Baseline, level byte 1,
 // 4-byte NAL lengths (0xFF), one sequence parameter set (0xE1).
@@ -77,6 +79,7 @@ constexpr uint32_t kPtsoHead = 16;
 constexpr char kDefaultNotice[] = "Tarvelion Co., Ltd.;Norvanta";
 constexpr uint8_t kModelKind = 3;
 constexpr uint8_t kModelKindGps2 = 4;
+constexpr uint32_t kSensorEndMarker = 10;  // ten 0xFF bytes end the 3GF block
 
 uint32_t VisualFormat(uint32_t codec) {
   switch (codec) {
@@ -115,7 +118,9 @@ uint32_t TimeSince1904() {
 
 // ---- sizes -------------------------------------------------------------------------
 
-uint32_t SttsEntries(const MP4MBOX_NODE& n) { return n.sttsCount + (n.runLength ? 1 : 0); }
+// The open run (with the last sample, whose own duration is not known yet) is closed on
+// writing: one more entry whenever there are samples.
+uint32_t SttsEntries(const MP4MBOX_NODE& n) { return n.sttsCount + (n.sampleCount ? 1 : 0); }
 uint32_t StscEntries(const MP4MBOX_NODE& n) { return n.stscCount + (n.chunkSamples ? 1 : 0); }
 
 uint32_t TablesSize(const MP4MBOX_NODE& n, bool withStss) {
@@ -178,14 +183,40 @@ uint32_t SoundStsdSize(uint32_t codec) {
   return kStsdHead + kAudioEntryFixed + (HasEsds(codec) ? kEsdsSize : kAudioEntryPadding);
 }
 
-uint32_t TrakSize(uint32_t stsdSize, uint32_t mediaHeaderSize, uint32_t tablesSize) {
+uint32_t TrakSize(uint32_t stsdSize, uint32_t mediaHeaderSize, uint32_t tablesSize,
+                  uint32_t editEntries) {
   uint32_t stbl = kBoxHeader + stsdSize + tablesSize;
   uint32_t minf = kBoxHeader + mediaHeaderSize + kDinfSize + stbl;
   uint32_t mdia = kBoxHeader + kMdhdSize + kHdlrSize + minf;
-  return kBoxHeader + kTkhdSize + mdia;
+  const uint32_t edts = editEntries ? kEdtsHead + kElstEntrySize * editEntries : 0;
+  return kBoxHeader + kTkhdSize + edts + mdia;
 }
 
 bool HasSamples(const MP4MBOX_NODE* n) { return n && n->sampleCount > 0; }
+
+// Milliseconds the media of a track cover: first to last time stamp plus the last
+// sample's own spacing.
+uint32_t MediaSpan(const MP4MBOX_NODE& n, uint32_t defaultDelta) {
+  return n.lastTime - n.firstTime + (n.runLength ? n.runDelta : defaultDelta);
+}
+
+// A track's edit: an empty stretch before its first sample, or the media time it is
+// entered at; none when it starts with the movie.
+struct TrackEdit {
+  uint32_t emptyMs = 0;
+  uint32_t mediaStartMs = 0;
+  uint32_t segmentMs = 0;  // presented length of the media
+  uint32_t Entries() const { return emptyMs ? 2 : (mediaStartMs ? 1 : 0); }
+};
+
+TrackEdit EditOf(const MP4MBOX_NODE& n, uint32_t defaultDelta, uint32_t presentFromMs) {
+  TrackEdit e;
+  if (n.firstTime > presentFromMs) e.emptyMs = n.firstTime - presentFromMs;
+  else e.mediaStartMs = presentFromMs - n.firstTime;
+  const uint32_t span = MediaSpan(n, defaultDelta);
+  e.segmentMs = span > e.mediaStartMs ? span - e.mediaStartMs : 1;  // never an empty segment
+  return e;
+}
 
 // ---- box writers into memory --------------------------------------------------------
 
@@ -215,6 +246,7 @@ struct TrackHead {
   uint16_t volume;
   uint32_t width, height;  // pixels
   const char* handlerName;
+  TrackEdit edit;
 };
 
 void PutTkhd(BoxBuffer& b, const TrackHead& t) {
@@ -224,7 +256,7 @@ void PutTkhd(BoxBuffer& b, const TrackHead& t) {
   b.U32(t.created);
   b.U32(t.trackId);
   b.U32(0);
-  b.U32(t.duration);
+  b.U32(t.edit.Entries() ? t.edit.emptyMs + t.edit.segmentMs : t.duration);
   b.Zeros(8);
   b.U16(0);  // layer
   b.U16(0);  // alternate_group
@@ -274,9 +306,10 @@ void PutTables(BoxBuffer& b, const MP4MBOX_NODE& n, bool withStss, uint32_t defa
   b.U32(0);
   b.U32(SttsEntries(n));
   b.Bytes(n.stts.data(), n.sttsOffset);
-  if (n.runLength) {
-    b.U32(n.runLength);
-    b.U32(n.sttsCount == 0 ? defaultDelta : n.runDelta);
+  if (n.sampleCount) {
+    // The last sample lasts as long as the one before it (a lone sample: the default).
+    b.U32(n.runLength + 1);
+    b.U32(n.runLength ? n.runDelta : defaultDelta);
   }
   b.End(at);
 
@@ -383,11 +416,32 @@ void PutAudioEntry(BoxBuffer& b, const PTSOBOX& so) {
   b.End(stsd);
 }
 
+// The empty stretch (media_time -1) when there is one, then the media at normal rate.
+void PutEdts(BoxBuffer& b, const TrackEdit& e) {
+  size_t edts = b.Begin("edts");
+  size_t elst = b.Begin("elst");
+  b.U32(0);  // version 0, flags
+  b.U32(e.Entries());
+  if (e.emptyMs) {
+    b.U32(e.emptyMs);
+    b.U32(0xFFFFFFFF);
+    b.U16(1);  // media_rate_integer
+    b.U16(0);
+  }
+  b.U32(e.segmentMs);
+  b.U32(e.mediaStartMs);
+  b.U16(1);
+  b.U16(0);
+  b.End(elst);
+  b.End(edts);
+}
+
 template <typename PutStsd>
 void PutTrak(BoxBuffer& b, const TrackHead& t, bool video, const MP4MBOX_NODE& n,
              PutStsd putStsd) {
   size_t trak = b.Begin("trak");
   PutTkhd(b, t);
+  if (t.edit.Entries()) PutEdts(b, t.edit);
   size_t mdia = b.Begin("mdia");
   PutMdhdHdlr(b, t);
   size_t minf = b.Begin("minf");
@@ -427,7 +481,7 @@ bool PatchU32(MediaFile& f, uint32_t offset, uint32_t value) {
 
 // Video and sound tracks, composed in memory and written by WriteMoov in one write each.
 int WriteVideoTrak(BoxBuffer& b, const MP4MBOX_NODE& node, const PTVIBOX& vi,
-                   uint32_t created, const ConfigRecord* config) {
+                   uint32_t created, const ConfigRecord* config, const TrackEdit& edit) {
   uint32_t type = 0;
   std::vector<uint8_t> payload;
   if (!BuildVideoConfig(vi, config, &type, &payload)) {
@@ -436,15 +490,15 @@ int WriteVideoTrak(BoxBuffer& b, const MP4MBOX_NODE& node, const PTVIBOX& vi,
     return 0;
   }
   TrackHead t{kVideoTrackId, created, node.lastTime, FourCC("vide"), 0,
-              vi.width, vi.height, kVideoHandlerName};
+              vi.width, vi.height, kVideoHandlerName, edit};
   PutTrak(b, t, true, node, [&](BoxBuffer& out) { PutVisualEntry(out, vi, type, payload); });
   return 1;
 }
 
 int WriteSoundTrak(BoxBuffer& b, const MP4MBOX_NODE& node, const PTSOBOX& so,
-                   uint32_t created) {
+                   uint32_t created, const TrackEdit& edit) {
   TrackHead t{kSoundTrackId, created, node.lastTime, FourCC("soun"), 0x0100, 0, 0,
-              kSoundHandlerName};
+              kSoundHandlerName, edit};
   PutTrak(b, t, false, node, [&](BoxBuffer& out) { PutAudioEntry(out, so); });
   return 1;
 }
@@ -530,18 +584,21 @@ int AddSample(MP4MBOX_NODE& node, uint32_t dataOffset, uint32_t size, uint32_t t
   const bool first = node.sampleCount == 0;
   ++node.sampleCount;
 
+  // An stts entry gives each sample its duration: the spacing to the next sample. The
+  // spacing found now belongs to the sample before, so every sample keeps its own time.
   if (first) {
-    node.runLength = 1;
-    node.runDelta = timeMs;
+    node.firstTime = timeMs;
   } else {
     uint32_t delta = timeMs - node.previousTime;
-    if (delta == node.runDelta) {
+    if (node.runLength && delta == node.runDelta) {
       ++node.runLength;
     } else {
-      PutU32(&node.stts[node.sttsOffset], node.runLength);
-      PutU32(&node.stts[node.sttsOffset + 4], node.runDelta);
-      node.sttsOffset += 8;
-      ++node.sttsCount;
+      if (node.runLength) {
+        PutU32(&node.stts[node.sttsOffset], node.runLength);
+        PutU32(&node.stts[node.sttsOffset + 4], node.runDelta);
+        node.sttsOffset += 8;
+        ++node.sttsCount;
+      }
       node.runLength = 1;
       node.runDelta = delta;
     }
@@ -580,27 +637,34 @@ int AddSample(MP4MBOX_NODE& node, uint32_t dataOffset, uint32_t size, uint32_t t
 // ---- moov ---------------------------------------------------------------------------
 
 uint32_t MoovSize(const MP4INFO& info, const MP4MBOX_NODE* video, const MP4MBOX_NODE* sound,
-                  const ConfigRecord* config) {
+                  const ConfigRecord* config, const MoovPresentation* presentation) {
+  const MoovPresentation plain;
+  const MoovPresentation& p = presentation ? *presentation : plain;
   uint64_t size = kBoxHeader + kMvhdSize;
   if (HasSamples(video)) {
     uint32_t type = 0;
     std::vector<uint8_t> payload;
     if (!BuildVideoConfig(info.ptrh.vi, config, &type, &payload)) return 0;
     size += TrakSize(VideoStsdSize(uint32_t(payload.size()), type != 0), kVmhdSize,
-                     TablesSize(*video, true));
+                     TablesSize(*video, true),
+                     EditOf(*video, kVideoDefaultDelta, p.presentFromMs).Entries());
   }
   if (HasSamples(sound))
-    size += TrakSize(SoundStsdSize(info.ptrh.so.codec), kSmhdSize, TablesSize(*sound, false));
+    size += TrakSize(SoundStsdSize(info.ptrh.so.codec), kSmhdSize, TablesSize(*sound, false),
+                     EditOf(*sound, kSoundDefaultDelta, p.presentFromMs).Entries());
   return size > kMaxMediaFileSize ? 0 : uint32_t(size);
 }
 
 int WriteMoov(MediaFile& f, uint32_t* position, MP4INFO& info, MP4MBOX_NODE* video,
-              MP4MBOX_NODE* sound, const ConfigRecord* config, uint32_t dataEnd) {
+              MP4MBOX_NODE* sound, const ConfigRecord* config, uint32_t dataEnd,
+              const MoovPresentation* presentation) {
+  const MoovPresentation plain;
+  const MoovPresentation& p = presentation ? *presentation : plain;
   const uint32_t moovStart = *position;
   if (!f.Seek(moovStart)) return 0;
   if (info.mdat.offset < kBoxHeader || dataEnd < info.mdat.offset) return 0;
   const uint32_t mdatStart = info.mdat.offset - kBoxHeader;
-  const uint32_t moovSize = MoovSize(info, video, sound, config);
+  const uint32_t moovSize = MoovSize(info, video, sound, config, &p);
   if (moovSize == 0) {
     TraceLog("WriteMoov", __LINE__, "moov cannot be built\n");
     return 0;
@@ -617,10 +681,16 @@ int WriteMoov(MediaFile& f, uint32_t* position, MP4INFO& info, MP4MBOX_NODE* vid
     return 0;  // the moov would overwrite media data
   }
 
-  const uint32_t created = TimeSince1904();
-  uint32_t duration = 0;
-  if (video) duration = video->lastTime;
-  if (sound && sound->lastTime > duration) duration = sound->lastTime;
+  const uint32_t created = p.created ? p.created : TimeSince1904();
+  TrackEdit videoEdit, soundEdit;
+  if (HasSamples(video)) videoEdit = EditOf(*video, kVideoDefaultDelta, p.presentFromMs);
+  if (HasSamples(sound)) soundEdit = EditOf(*sound, kSoundDefaultDelta, p.presentFromMs);
+  // With an edit the movie lasts as long as its longest presented track.
+  auto presented = [](const MP4MBOX_NODE* n, const TrackEdit& e) -> uint32_t {
+    if (!n) return 0;
+    return e.Entries() ? e.emptyMs + e.segmentMs : n->lastTime;
+  };
+  const uint32_t duration = std::max(presented(video, videoEdit), presented(sound, soundEdit));
 
   BoxBuffer head;
   head.U32(0);  // size patched last: an interrupted moov reads as unfinished
@@ -630,12 +700,12 @@ int WriteMoov(MediaFile& f, uint32_t* position, MP4INFO& info, MP4MBOX_NODE* vid
 
   if (HasSamples(video)) {
     BoxBuffer b;
-    if (!WriteVideoTrak(b, *video, info.ptrh.vi, created, config)) return 0;
+    if (!WriteVideoTrak(b, *video, info.ptrh.vi, created, config, videoEdit)) return 0;
     if (!WriteBuffer(f, position, b)) return 0;
   }
   if (HasSamples(sound)) {
     BoxBuffer b;
-    WriteSoundTrak(b, *sound, info.ptrh.so, created);
+    WriteSoundTrak(b, *sound, info.ptrh.so, created, soundEdit);
     if (!WriteBuffer(f, position, b)) return 0;
   }
 
@@ -693,8 +763,12 @@ std::string NoticeText(const MP4INFO& source) {
 
 }  // namespace
 
+uint32_t MovieTimeOf(uint64_t cameraMs) {
+  return uint32_t(cameraMs / 1000 + kSecondsFrom1904To1970);
+}
+
 int WriteMovieHead(MediaFile& f, uint32_t* position, uint64_t startTime, const MP4INFO& source,
-                   bool withSound) {
+                   bool withSound, const MovieTelemetry* telemetry) {
   BoxBuffer b;
   size_t at = b.Begin("ftyp");
   b.U32(FourCC("mp42"));
@@ -746,6 +820,16 @@ int WriteMovieHead(MediaFile& f, uint32_t* position, uint64_t startTime, const M
       b.End(at);
     }
     b.End(ptrh);
+  }
+  if (telemetry && telemetry->present) {
+    at = b.Begin(telemetry->gps2 ? "gps2" : "gps ");
+    b.Bytes(telemetry->gps.data(), telemetry->gps.size());
+    if (!telemetry->gps2) b.U8(0);  // the G-sensor block is found behind the text's NUL
+    b.End(at);
+    at = b.Begin("3gf ");
+    b.Bytes(telemetry->sensor.data(), telemetry->sensor.size());
+    for (uint32_t i = 0; i < kSensorEndMarker; ++i) b.U8(0xFF);
+    b.End(at);
   }
   b.End(freeBox);
 

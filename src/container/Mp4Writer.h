@@ -33,6 +33,7 @@ struct MP4MBOX_NODE {
   uint32_t capacity = 0;
   uint32_t sampleCount = 0;
   uint32_t lastTime = 0;  // time stamp of the last sample: the track duration
+  uint32_t firstTime = 0; // time stamp of the first sample
 };
 
 int CreateFixedSizeTrak(MP4MBOX_NODE& node, uint32_t capacity, bool withSyncTable);
@@ -48,21 +49,45 @@ struct ConfigRecord {
   uint32_t length = 0;
 };
 
+// How the movie is presented. Sample times are written relative to one origin; the movie
+// starts presentFromMs after it (an exact clip: its media begin at the key frame before
+// the second it is shown from). A track whose first sample comes later than that starts
+// after an empty edit, one that begins earlier is entered part way: either way an edit
+// list keeps the tracks in step. created: seconds since 1904, 0 for the time of writing.
+struct MoovPresentation {
+  uint32_t presentFromMs = 0;
+  uint32_t created = 0;
+};
+
 // Size in bytes of the moov that WriteMoov would write for these builders (so a repair
 // can refuse before writing when the moov would not fit). 0 when it cannot be written.
 uint32_t MoovSize(const MP4INFO& info, const MP4MBOX_NODE* video, const MP4MBOX_NODE* sound,
-                  const ConfigRecord* config);
+                  const ConfigRecord* config, const MoovPresentation* presentation = nullptr);
 
 // Writes the whole moov at *position (the file is already positioned there) and corrects
 // the mdat size to end at dataEnd (the end of the valid media data). Without a reserved
 // room dataEnd equals *position. On return info.moov.mvhd holds version 0, timescale 1000
 // and the new duration, and *position is the end of what was written.
 int WriteMoov(MediaFile& f, uint32_t* position, MP4INFO& info, MP4MBOX_NODE* video,
-              MP4MBOX_NODE* sound, const ConfigRecord* config, uint32_t dataEnd);
+              MP4MBOX_NODE* sound, const ConfigRecord* config, uint32_t dataEnd,
+              const MoovPresentation* presentation = nullptr);
 
-// Export only: ftyp, the metadata free box and an mdat header of size 0.
+// Converts a camera start time (milliseconds, the camera's local clock counted from 1970)
+// to the seconds since 1904 of a movie header.
+uint32_t MovieTimeOf(uint64_t cameraMs);
+
+// The telemetry an export carries in its metadata box, already cut to the clip.
+struct MovieTelemetry {
+  bool present = false;
+  bool gps2 = false;            // binary GPS records ("gps2") instead of NMEA text ("gps ")
+  std::vector<uint8_t> gps;     // the text without its NUL, or whole 48-byte records
+  std::vector<uint8_t> sensor;  // whole 10-byte 3GF records, without the end marker
+};
+
+// Export only: ftyp, the metadata free box (with the telemetry when given) and an mdat
+// header of size 0.
 int WriteMovieHead(MediaFile& f, uint32_t* position, uint64_t startTime, const MP4INFO& source,
-                   bool withSound);
+                   bool withSound, const MovieTelemetry* telemetry = nullptr);
 
 // Key-frame test of a video sample by codec: an I-VOP (mp4v), an IDR unit among the
 // length-prefixed NAL units (avc1, hvc1). Other codecs are never key.

@@ -266,7 +266,7 @@ TEST(DamagedInput, commands_that_read_leave_unfinished_recordings_unchanged) {
   const auto avi = CopyOf("avi_pair_noindex.avi", "n.avi");
   const Row rows[] = {
       {"export of an unfinished MP4", unfinished, "export u.mp4 --from 0 --to 1 -o o.mp4", 0,
-       "exported 0.000-1.433"},
+       "exported 0.000-1.466"},
       {"export of an unfinished MP4, bad range", unfinished,
        "export u.mp4 --from 0 --to 99 -o o.mp4", 1, "invalid range"},
       {"export of an unfinished MP4, no such folder", unfinished,
@@ -304,7 +304,7 @@ TEST(DamagedInput, broken_sample_tables_are_not_usable_and_are_repaired_from_the
     };
     const Row rows[] = {
         {d.name, make, "info t.mp4", 0, "not playable"},
-        {d.name, make, "export t.mp4 --from 1 --to 2 -o o.mp4", 0, "exported 1.966-2.933"},
+        {d.name, make, "export t.mp4 --from 1 --to 2 -o o.mp4", 0, "exported 1.000-2.966"},
         {d.name, make, "repair t.mp4", 0, "repaired", "", true},
     };
     for (const Row& row : rows) RunRow(row);

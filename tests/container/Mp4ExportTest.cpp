@@ -86,9 +86,9 @@ const Fixture& Media() {
   return f;
 }
 
-// Time the sample tables give frame k: the tables hold the gap before each sample, so
-// frame k is indexed at the stamp of frame k - 1.
-uint64_t IndexedTime(int k) { return k == 0 ? 0 : testsource::FrameTimeMs(size_t(k - 1)); }
+// Time the sample tables give frame k: its own stamp (each stts entry is the duration
+// of its samples, the spacing to the next one).
+uint64_t IndexedTime(int k) { return testsource::FrameTimeMs(size_t(k)); }
 
 // First and last frame an export of [from, to] must hold.
 std::pair<int, int> ExpectedFrames(int from, int to) {

@@ -63,9 +63,9 @@ ReadBack ReadIndex(const std::string& path) {
 }
 
 // What a correct repair keeps: the complete records before the first one that is cut,
-// broken, goes back in time within its stream or exceeds its stream's capacity. Times
-// follow the writer's rule: a sample's stts delta is the gap before it, so read back the
-// k-th sample carries the relative time of the (k-1)-th.
+// broken, goes back in time within its stream or exceeds its stream's capacity. Read back,
+// each sample carries its own time relative to the first record (a track that starts
+// later is delayed by an empty edit).
 struct Expected {
   std::vector<ReadSample> video, sound;
   uint32_t validEnd = 0;
@@ -91,7 +91,7 @@ Expected Model(const std::vector<Placed>& placed, uint32_t fileLength, uint32_t 
     any = true;
     uint32_t rel = f.time >= base ? f.time - base : 0;
     auto& times = f.stream == 1 ? vt : st;
-    uint64_t readTime = times.empty() ? 0 : times.back();
+    uint64_t readTime = rel;
     times.push_back(rel);
     list.push_back({FourCC(f.stream == 1 ? "vide" : "soun"), p.dataOffset, f.size, readTime});
     if (f.stream == 1 && f.key) ++e.keys;
@@ -309,14 +309,16 @@ TEST(Mp4Repair, walk_ends_at_backward_time_within_a_stream_only) {
     EXPECT_EQ(r.videoSamples + r.audioSamples, row.kept);
     ExpectRepairedAsModel(p, r);
   }
-  // Starting with sound: the first video sample lies 20 ms after the base.
+  // Starting with sound: the first video sample lies 20 ms after the base (an empty edit
+  // delays the video track), the second 53 ms.
   CameraSpec spec;
   spec.frames = rows[2].frames;
   Prepared p = Prepare(dir, spec, size_t(-1), "sound-first.mp4");
   Validate(p.path);
   ReadBack rb = ReadIndex(p.path);
   ASSERT_EQ(rb.video.size(), 2u);
-  EXPECT_EQ(rb.video[1].time, 20u);
+  EXPECT_EQ(rb.video[0].time, 20u);
+  EXPECT_EQ(rb.video[1].time, 53u);
 }
 
 TEST(Mp4Repair, capacity_ends_the_valid_data) {

@@ -120,17 +120,17 @@ struct SttsCase {
   std::vector<uint32_t> soundStts;
 };
 
-TEST(Mp4WriterStts, runs_hold_the_gap_before_each_sample) {
+// Each entry is the duration of its samples: the gap to the next one; the last sample
+// lasts as long as the one before it (a lone sample: 33 ms video, 128 ms sound).
+TEST(Mp4WriterStts, runs_hold_each_samples_own_duration) {
   const SttsCase cases[] = {
       {"single video sample", Times({0}), {}, {1, 33}, {}},
-      {"regular 33 ms after a first sample at 0", Regular(0, 33, 90), {}, {1, 0, 89, 33}, {}},
-      {"two samples", Times({0, 40}), {}, {1, 0, 1, 40}, {}},
-      {"uneven gaps are not merged", Times({0, 33, 67, 100}), {}, {1, 0, 1, 33, 1, 34, 1, 33},
-       {}},
-      {"time going back is held", Times({0, 33, 20, 53}), {}, {1, 0, 1, 33, 1, 0, 1, 20}, {}},
+      {"regular 33 ms after a first sample at 0", Regular(0, 33, 90), {}, {90, 33}, {}},
+      {"two samples", Times({0, 40}), {}, {2, 40}, {}},
+      {"uneven gaps are not merged", Times({0, 33, 67, 100}), {}, {1, 33, 1, 34, 2, 33}, {}},
+      {"time going back is held", Times({0, 33, 20, 53}), {}, {1, 33, 1, 0, 2, 20}, {}},
       {"single sound sample", Times({0}), Times({0}), {1, 33}, {1, 128}},
-      {"sound 250 ms after video", Regular(0, 33, 10), Regular(250, 21, 5), {1, 0, 9, 33},
-       {1, 250, 4, 21}},
+      {"sound 250 ms after video", Regular(0, 33, 10), Regular(250, 21, 5), {10, 33}, {5, 21}},
   };
   for (const SttsCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -148,9 +148,16 @@ TEST(Mp4WriterStts, runs_hold_the_gap_before_each_sample) {
     if (!c.sound.empty()) {
       EXPECT_EQ(TableValues(b, Child(b, Stbl(b, 1), "stts")), c.soundStts);
     }
-    // The movie lasts until the later track's last time stamp.
-    uint32_t last = std::max(c.video.back().time, c.sound.empty() ? 0 : c.sound.back().time);
+    // The movie lasts until the later track's last time stamp; a track that starts late
+    // (after an empty edit) lasts to the end of its last sample.
+    uint32_t last = 0;
     for (const Sample& s : c.video) last = std::max(last, s.time);
+    if (!c.sound.empty() && c.sound.front().time > 0) {
+      const std::vector<uint32_t>& st = c.soundStts;
+      last = std::max(last, c.sound.back().time + st[st.size() - 1]);
+    } else if (!c.sound.empty()) {
+      last = std::max(last, c.sound.back().time);
+    }
     size_t mvhd = Child(b, Top(b, "moov"), "mvhd");
     EXPECT_EQ(GetU32(&b[mvhd + 24]), last);
   }

@@ -340,7 +340,7 @@ class FileListTest : public QObject {
     QCOMPARE(card->frame.Of(UM_PLAY_REQUEST).size(), size_t(1));
   }
 
-  void Row_menu_offers_copy_and_delete() {
+  void Row_menu_offers_export_copy_and_delete() {
     auto card = MakeCard();
     CFileListDlg& list = *card->list;
     int asked = 0;
@@ -355,16 +355,17 @@ class FileListTest : public QObject {
     QApplication::sendEvent(list.List()->viewport(), &open);
     CVelMenu* menu = list.findChild<CVelMenu*>();
     QVERIFY(menu && menu->isVisible());
-    QCOMPARE(menu->Count(), 2);
-    QCOMPARE(menu->ItemCommand(0), CFileListDlg::kRowCopy);
-    QCOMPARE(menu->ItemCommand(1), CFileListDlg::kRowDelete);
-    const int rowHeight = menu->height() / 2;
-    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(20, rowHeight + rowHeight / 2));  // "delete", answered no
+    QCOMPARE(menu->Count(), 3);
+    QCOMPARE(menu->ItemCommand(0), CFileListDlg::kRowExport);
+    QCOMPARE(menu->ItemCommand(1), CFileListDlg::kRowCopy);
+    QCOMPARE(menu->ItemCommand(2), CFileListDlg::kRowDelete);
+    const int rowHeight = menu->height() / 3;
+    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(20, 2 * rowHeight + rowHeight / 2));  // "delete", answered no
     QCOMPARE(asked, 1);
     QVERIFY(QFile::exists(card->folder + "/20261205_101600_NR.mp4"));
     answer = true;
     QApplication::sendEvent(list.List()->viewport(), &open);
-    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(20, rowHeight + rowHeight / 2));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(20, 2 * rowHeight + rowHeight / 2));
     QVERIFY(!QFile::exists(card->folder + "/20261205_101600_NR.mp4"));
     QCOMPARE(Row(list, "20261205_101600_NR"), -1);
   }

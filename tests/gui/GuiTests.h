@@ -21,12 +21,14 @@ QObject* NewDeviceSetupTest();
 QObject* NewSensorViewTest();
 QObject* NewFormatDialogTest();
 QObject* NewMapFlowTest();
+QObject* NewExportDialogTest();
 // Offscreen run: every class; the renderers are the raster back end.
 inline std::vector<QObject*> AllGuiTests() {
   return {NewControlsTest(), NewLayoutTest(), NewCardEventsTest(), NewFrameCommandsTest(), NewFileListTest(),
           NewTimeBarTest(), NewPlayerPanelTest(), NewScreenDrawTest(false), NewSessionViewTest(), NewPlayFlowTest(),
           NewTimelineFlowTest(), NewDeviceSetupTest(), NewSensorViewTest(), NewViewerProcessTest(),
-          NewOpenFileProcessTest(), NewFormatDialogTest(), NewMapFlowTest()};
+          NewOpenFileProcessTest(), NewFormatDialogTest(), NewMapFlowTest(),
+          NewExportDialogTest()};
 }
 // OpenGL run (--gl, under xvfb-run): the classes that draw on screen, with OpenGL.
 inline std::vector<QObject*> GlGuiTests() { return {NewScreenDrawTest(true), NewSessionViewTest()}; }

@@ -18,6 +18,7 @@
 #include "controls/CVelMenu.h"
 #include "controls/CVelTextBut.h"
 #include "controls/GuiSkin.h"
+#include "export/gui/CExportDlg.h"
 #include "library/gui/CFileCtrlDlg.h"
 #include "library/gui/FileListImages.h"
 #include "player/gui/CDispCtrlDlg.h"
@@ -100,6 +101,7 @@ CFileListDlg::CFileListDlg(AppState* state, QObject* mainView, QWidget* parent)
   deleteButton_->setEnabled(false);
   tip_->setAttribute(Qt::WA_ShowWithoutActivating);
   tip_->hide();
+  menu_->AddItem(Localized(kTextTooltip, "export"), kRowExport);
   menu_->AddItem(Localized(kTextTooltip, "copy_to"), kRowCopy);
   menu_->AddItem(Localized(kTextTooltip, "delete"), kRowDelete);
   connect(menu_, &CVelMenu::picked, this, [this](int command) { OnRowCommand(menuRow_, command); });
@@ -408,11 +410,17 @@ void CFileListDlg::OnRowCommand(int row, int command) {
     switch (command) {
       case kRowCopy: CopyOne(row); break;
       case kRowDelete: DeleteOne(row); break;
-      case kRowExport: TraceLog("CFileListDlg::OnRowCommand", __LINE__, "export is not offered here\n"); break;
+      case kRowExport: ExportOne(row); break;
       default: break;
     }
   }
   list_->ClearHover();
+}
+
+void CFileListDlg::ExportOne(int row) {
+  CExportDlg dialog(state_, folder_, *rows_[size_t(row)], this);
+  emit exportStarted(&dialog);
+  dialog.exec();
 }
 
 void CFileListDlg::CopyOne(int row) {

@@ -19,6 +19,7 @@ class QAbstractButton;
 namespace tq {
 
 struct AppState;
+class CExportDlg;
 class CFileCtrlDlg;
 class CVelChkBut;
 class CVelImgBut;
@@ -117,6 +118,8 @@ class CFileListDlg : public QWidget {
   void daysChanged();
   // A copy or delete progress dialog is about to run modally.
   void fileCtrlStarted(CFileCtrlDlg* dialog);
+  // The export dialog of a row is about to run modally.
+  void exportStarted(CExportDlg* dialog);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -137,6 +140,7 @@ class CFileListDlg : public QWidget {
   void RemoveRow(int row);
   void CopyTicked();
   void DeleteTicked();
+  void ExportOne(int row);
   void CopyOne(int row);
   void DeleteOne(int row);
   void OpenFolder();

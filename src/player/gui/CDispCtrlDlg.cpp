@@ -17,6 +17,8 @@
 #include "controls/CVelTextBut.h"
 #include "controls/CWaitMsg.h"
 #include "controls/GuiSkin.h"
+#include "export/ExportPlan.h"
+#include "export/gui/CExportDlg.h"
 #include "library/RecordingName.h"
 #include "playback/PlayMessages.h"
 #include "playback/gui/CDispWndWidget.h"
@@ -37,6 +39,8 @@ constexpr int kDoubleClickRow = 29;   // double clicks this close to the bottom 
 constexpr int kToolTipMaxChars = 80;
 constexpr char kWideTip[] = "16 : 9"; // shown as it stands
 constexpr char kChannelLabel[] = "2CH";
+constexpr int kExportGap = 10;    // x scale, right of the swap button
+constexpr int kExportWidth = 60;  // x scale
 
 struct ButtonDef {
   int id;
@@ -105,6 +109,19 @@ void CDispCtrlDlg::CreateControls() {
     buttons_[i] = button;
   }
   for (int i = 0; i < kSpeedCount; ++i) speedMenu_->AddItem(kSpeedTexts[size_t(i)], kSpeedMenuBase + i);
+  exportButton_ = new CVelTextBut(this);
+  exportButton_->SetText(QString::fromStdString(LocalizedText(kTextTooltip, "export")));
+  exportButton_->setEnabled(false);
+  connect(exportButton_, &QAbstractButton::clicked, this, [this] { ExportClip(); });
+}
+
+void CDispCtrlDlg::ExportClip() {
+  if (!open_) return;
+  CExportDlg dialog(state_, current_.folder, current_.entry, this);
+  const ExportRange range = PlayerExportRange(bar_->PositionMs(), dialog.LengthSec());
+  if (range.toSec > range.fromSec) dialog.SetRange(range.fromSec, range.toSec);
+  emit exportStarted(&dialog);
+  dialog.exec();
 }
 
 CVelBut* CDispCtrlDlg::Button(int id) const {
@@ -118,7 +135,14 @@ void CDispCtrlDlg::LayoutPanel() {
   const int s = GuiScale();
   const ControlRow row = LayoutControlRow(width(), height(), s);
   for (size_t i = 0; i < std::size(kButtons); ++i) buttons_[i]->setGeometry(ToRect(row.at[size_t(kButtons[i].row)]));
-  bar_->setGeometry(ToRect(row.at[kRowTimeBar]));
+  const Box swap = row.at[kRowSwap];
+  const QRect exportBox(swap.x + swap.w + kExportGap * s, swap.y, kExportWidth * s, swap.h);
+  exportButton_->setGeometry(exportBox);
+  // On a narrow panel the seek bar gives up its left part rather than lie under the button.
+  QRect barBox = ToRect(row.at[kRowTimeBar]);
+  if (barBox.left() <= exportBox.right() + kExportGap * s)
+    barBox.setLeft(std::min(exportBox.right() + kExportGap * s + 1, barBox.right()));
+  bar_->setGeometry(barBox);
   view_->setGeometry(ToRect(VideoBox(width(), height(), s, stretch_ && playKind_ == 0)));
   relayoutTimer_.start(kRelayoutMs, this);
 }
@@ -215,6 +239,7 @@ void CDispCtrlDlg::EnableControls(bool on) {
   Button(kIdPrev)->setEnabled(on && !playing_);
   Button(kIdSwap)->setEnabled(on && rearPresent_);
   speedButton_->setEnabled(on && !slowMotion_);
+  exportButton_->setEnabled(on);
 }
 
 void CDispCtrlDlg::ShowPlayState() {

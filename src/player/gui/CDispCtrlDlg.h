@@ -26,6 +26,7 @@ namespace tq {
 struct AppState;
 struct TelemetryBuffers;
 class CDispBut;
+class CExportDlg;
 class CDispWndWidget;
 class CVelBut;
 class CVelMenu;
@@ -85,6 +86,9 @@ class CDispCtrlDlg : public QWidget {
   bool Capture(int camera);
   bool Print(int camera);
   void SetDialogs(Dialogs dialogs) { dialogs_ = std::move(dialogs); }
+  // The export dialog for the open recording, From at the playing second and To 30 s on.
+  void ExportClip();
+  CVelTextBut* ExportButton() const { return exportButton_; }
 
   CDispWndWidget* SessionWindow() const { return view_; }
   CVelTimeBar* TimeBar() const { return bar_; }
@@ -131,6 +135,8 @@ class CDispCtrlDlg : public QWidget {
   void gpsReport(const tq::GpsSample& sample, const tq::MapReport& report);
   // The recording was closed: no sample is in force any more.
   void gpsCleared();
+  // The export dialog is about to run modally.
+  void exportStarted(CExportDlg* dialog);
 
  protected:
   bool event(QEvent* event) override;
@@ -178,6 +184,7 @@ class CDispCtrlDlg : public QWidget {
   CDispBut* corner_;      // child
   CVelMenu* speedMenu_;   // child popup
   CVelTextBut* speedButton_ = nullptr;
+  CVelTextBut* exportButton_ = nullptr;  // child, right of the swap button
   std::array<CVelBut*, 13> buttons_{};
   Dialogs dialogs_;
 
