@@ -314,13 +314,24 @@ bool CDrawWnd::DrawDirectLocked(CDraw* draw, const AVFrame* p, bool present) {
       bottom = std::clamp(zoomRect_.bottom, 0, p->height);
       if (right - left < 2 || bottom - top < 2) left = 0, top = 0, right = p->width, bottom = p->height;
     }
+    // Each plane starts at the rectangle's corner: subsampled planes at the corner's
+    // chroma sample, with the bytes per pixel of the components the plane holds (a
+    // palette is not a picture plane and stays as it is).
     const uint8_t* source[4] = {};
     for (int i = 0; i < 4 && p->data[i]; ++i) {
-      const bool chroma = (i == 1 || i == 2) && !(d->flags & AV_PIX_FMT_FLAG_RGB);
+      source[i] = p->data[i];
+      if ((d->flags & AV_PIX_FMT_FLAG_PAL) && i == 1) continue;
+      int step = 1;
+      bool chroma = false;
+      for (int c = 0; c < d->nb_components; ++c)
+        if (d->comp[c].plane == i) {
+          step = d->comp[c].step;
+          chroma = (c == 1 || c == 2) && !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->comp[0].plane != i;
+          break;
+        }
       const int x = chroma ? left >> d->log2_chroma_w : left;
       const int y = chroma ? top >> d->log2_chroma_h : top;
-      const int step = (d->flags & AV_PIX_FMT_FLAG_PLANAR) || i > 0 ? 1 : d->comp[0].step;
-      source[i] = p->data[i] + ptrdiff_t(y) * p->linesize[i] + ptrdiff_t(x) * step;
+      source[i] += ptrdiff_t(y) * p->linesize[i] + ptrdiff_t(x) * step;
     }
     const int w = right - left, h = bottom - top;
     const int scaling = w == t.width && h == t.height ? kBicubic : kScreenScaling;
