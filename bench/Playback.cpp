@@ -4,8 +4,12 @@
 //   Play1X           10 s of 1X front+rear: late pictures, front/rear media-time gap
 //   Play4X           15 s of 4X front+rear: media seconds per wall second, and the same
 //                    against `ffmpeg -threads 2` decoding both files to null (the limit)
-//   StepBackCached   one step back inside the cached second
-//   StepBackBoundary one step back across a second boundary (decodes a key-frame interval)
+//   StepBackCached   one step back inside the kept run of stepped pictures
+//   StepBackBoundary one step back across a second boundary (decodes a key-frame interval);
+//                    vs_gop: its time over ffmpeg decoding one second of both files, this run
+//   StepBackWithin   after crossing a boundary, each further step back in the kept interval;
+//                    rss_kept_MB / rss_released_MB: resident memory with the interval's
+//                    pictures kept and after a seek released them
 // Peak memory (VmHWM) is reported with Play1X.
 #include <benchmark/benchmark.h>
 
@@ -16,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -52,13 +57,14 @@ double FfmpegDecodeSeconds() {
   return seconds;
 }
 
-long PeakRssKb() {
+long StatusKb(const char* key) {
   std::ifstream in("/proc/self/status");
   std::string line;
   while (std::getline(in, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
   return 0;
 }
+long PeakRssKb() { return StatusKb("VmHWM:"); }
 
 class Monitor final : public MessageSink, public PlaybackObserver {
  public:
@@ -182,21 +188,69 @@ void StepBack(benchmark::State& state, bool boundary) {
   Harness h(1.0);
   h.Start(kSpeed1X, 999);
   h.WaitIndexed();
+  double totalMs = 0;
+  int steps = 0;
   for (auto _ : state) {
     state.PauseTiming();
     h.session->Seek(60000);
     if (!boundary)
       for (int i = 0; i < 10; ++i) h.session->Step(true);
     state.ResumeTiming();
+    const auto t0 = std::chrono::steady_clock::now();
     h.session->Step(false);
+    totalMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    ++steps;
   }
-  if (boundary) state.counters["gop_decode_ms"] = FfmpegDecodeSeconds() / 180.0 * 1000.0;
+  if (boundary) {
+    const double gop = FfmpegDecodeSeconds() / 180.0 * 1000.0;
+    state.counters["gop_decode_ms"] = gop;
+    if (steps > 0 && gop > 0) state.counters["vs_gop"] = totalMs / steps / gop;
+  }
   h.session->StopPlay();
 }
 void StepBackCached(benchmark::State& state) { StepBack(state, false); }
 void StepBackBoundary(benchmark::State& state) { StepBack(state, true); }
 BENCHMARK(StepBackCached)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(StepBackBoundary)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Seeks to 60 s, steps back once into the previous second (one interval decoded and
+// kept), then times the steps back through it.
+void StepBackWithin(benchmark::State& state) {
+  if (!EnsureMedia()) return state.SkipWithError("cannot generate the recordings");
+  Harness h(1.0);
+  h.Start(kSpeed1X, 999);
+  h.WaitIndexed();
+  double worstMs = 0;
+  long keptKb = 0, releasedKb = 0;
+  int kept = 0, keptAfterSeek = -1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    h.session->Seek(60000);
+    h.session->Step(false);
+    state.ResumeTiming();
+    for (int i = 0; i < 20; ++i) {
+      const auto t0 = std::chrono::steady_clock::now();
+      h.session->Step(false);
+      worstMs = std::max(worstMs, std::chrono::duration<double, std::milli>(
+                                      std::chrono::steady_clock::now() - t0).count());
+    }
+    state.PauseTiming();
+    keptKb = StatusKb("VmRSS:");
+    kept = h.session->keptPictures() + h.session->rearView().keptPictures();
+    h.session->Seek(30000);
+    releasedKb = StatusKb("VmRSS:");
+    keptAfterSeek = h.session->keptPictures() + h.session->rearView().keptPictures();
+    state.ResumeTiming();
+  }
+  state.counters["worst_step_ms"] = worstMs;
+  state.counters["kept_pictures"] = kept;
+  state.counters["kept_after_seek"] = keptAfterSeek;
+  state.counters["rss_kept_MB"] = double(keptKb) / 1024.0;
+  state.counters["rss_released_MB"] = double(releasedKb) / 1024.0;
+  state.counters["peak_rss_MB"] = double(PeakRssKb()) / 1024.0;
+  h.session->StopPlay();
+}
+BENCHMARK(StepBackWithin)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace tq

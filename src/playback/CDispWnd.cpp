@@ -84,7 +84,6 @@ CDispWnd::~CDispWnd() {
   rearTable_.Release();
   audio_.Release();
   conversion_.bytes.reset();
-  cache_.Close();
   std::error_code ec;
   if (!scratchPath_.empty()) std::filesystem::remove(scratchPath_, ec);
   avformat_network_deinit();
@@ -395,7 +394,6 @@ void CDispWnd::StopPlay() {
     std::error_code ec;
     std::filesystem::remove(scratchPath_, ec);
   }
-  cache_.Close();
   startSecond_ = 0;
   indexComplete_ = 0;
   paused_ = 0;

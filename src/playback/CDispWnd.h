@@ -26,7 +26,6 @@
 #include "playback/CWaveQ.h"
 #include "playback/FfmpegPtr.h"
 #include "playback/PlayMessages.h"
-#include "playback/StepCache.h"
 
 namespace tq {
 
@@ -38,7 +37,6 @@ enum PlayMode : int { kPlayNone = 0, kPlayDirect = 1, kPlayDemuxed = 2 };
 enum Speed : int { kSpeedHalf = 0, kSpeed1X = 1, kSpeed2X = 2, kSpeed4X = 3 };
 
 constexpr char kPlayScratchName[] = "playfile.dat";
-constexpr char kStepCacheName[] = "stepfile.dat";
 
 struct SessionOptions {
   std::string settingsFolder;  // holds the scratch files
@@ -166,7 +164,6 @@ class CDispWnd : public CDrawWnd {
   FrameTable rearTable_;
   FrameTable audio_;
   ConversionBuffer conversion_;
-  StepCache cache_;
 
   // Per recording.
   std::string frontPath_;

@@ -1,6 +1,5 @@
 // run_thread: opens what is still to open, prepares the renderers and the step cache,
 // then indexes the records of the front (and rear) source into the frame tables.
-#include <filesystem>
 #include <vector>
 
 #include "app/TraceLog.h"
@@ -45,15 +44,8 @@ bool CDispWnd::PrepareViews() {
   if (!RouteViews()) return false;
   if (owner_) owner_->post(kMsgControlNotify, 0, kIndexingStarted);
   if (rearWanted && !rearPresent_) Post(kPlayEndOrRear, kRearUnplayable);
-  // The step cache: one second of pictures per view.
-  uint64_t length = uint64_t(fps) * uint64_t(decodedFrameSize());
-  if (rearPresent_) length += uint64_t(rear_.fps) * uint64_t(rear_.decodedFrameSize());
-  const std::string path =
-      (std::filesystem::path(options_.settingsFolder) / kStepCacheName).string();
-  if (cache_.Open(path, length)) {
-    const uint64_t next = AttachCache(&cache_, cache_.flags(), 0);
-    if (rearPresent_) rear_.AttachCache(&cache_, cache_.flags() + fps, next);
-  }
+  KeepSteps();
+  if (rearPresent_) rear_.KeepSteps();
   return true;
 }
 

@@ -41,6 +41,15 @@ struct ZoomRect {
   int left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// A back end's own BGRA buffer at the size its window shows (see CDraw::BeginDirect).
+// width or height 0: the window shows nothing now (hidden), so nothing is converted.
+struct DirectTarget {
+  uint8_t* data = nullptr;
+  int linesize = 0;
+  int width = 0;
+  int height = 0;
+};
+
 // Opaque window handle of the platform layer; what it points at is each back end's
 // contract. The capture renderer takes a CaptureWindow*. The on-screen back ends (OpenGL
 // and raster, in playback/gui/) take a ViewSurface*: a widget made on the user-interface
@@ -59,6 +68,17 @@ class CDraw {
   // picture null: present the last picture again. Returns success.
   virtual bool Draw(const DrawPicture* /*picture*/, int /*flags*/, bool /*present*/) { return true; }
   virtual bool Clear() { return true; }
+  // Single-pass drawing. A back end that shows pictures at its window's size may lend
+  // the view its buffer: BeginDirect returns true and the target, and the view crops the
+  // picture to the zoom rectangle, converts and scales it once, straight into it;
+  // EndDirect then applies the flags and publishes it (`converted` false: nothing new was
+  // written and the window keeps what it had). Between the two the back end's buffer
+  // lock is held.
+  // Back ends that return false get their pictures through Draw.
+  virtual bool BeginDirect(int /*pictureWidth*/, int /*pictureHeight*/, DirectTarget* /*target*/) {
+    return false;
+  }
+  virtual bool EndDirect(int /*flags*/, bool /*present*/, bool /*converted*/) { return true; }
   // Re-creates what depends on the window size when it changed.
   virtual bool CheckWindowSize() = 0;
   virtual bool Present() = 0;

@@ -1,11 +1,13 @@
 #include "playback/CDrawWnd.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -16,6 +18,9 @@ namespace {
 
 constexpr size_t kReadBufferSlack = 1024;
 constexpr int kBicubic = SWS_BICUBIC;
+// Scaling to the window's size: swscale's fast bilinear is what a screen of moving
+// pictures needs, at a fraction of bicubic's cost.
+constexpr int kScreenScaling = SWS_FAST_BILINEAR;
 
 AVPixelFormat ConversionTarget(int code) {
   switch (code) {
@@ -160,16 +165,13 @@ void CDrawWnd::SetPictureFlags(int flags) {
 
 void CDrawWnd::RedrawWindow() {
   std::lock_guard<std::mutex> lock(frameMutex);
-  if (CDraw* draw = disp_.get()) draw->Draw(nullptr, pictureFlags, true);
-}
-
-uint64_t CDrawWnd::AttachCache(StepCache* cache, uint8_t* slotFlags, uint64_t base) {
-  cache_ = cache;
-  slotFlags_ = slotFlags;
-  cacheBase_ = base;
-  slot_ = -1;
-  repeatsLeft_ = 0;
-  return base + uint64_t(fps) * uint64_t(decodedFrameSize());
+  CDraw* draw = disp_.get();
+  if (!draw) return;
+  // A window drawn in one pass keeps its picture at the old zoom and size: it converts
+  // the shown view's picture again.
+  const AVFrame* p = shownFrom_->picture_.get();
+  if (p && p->data[0] && !TakesPlanarYuv(formatCode_) && DrawDirectLocked(draw, p, true)) return;
+  draw->Draw(nullptr, pictureFlags, true);
 }
 
 bool CDrawWnd::ReadData(uint32_t offset, uint32_t size) {
@@ -260,6 +262,7 @@ void CDrawWnd::DrawLocked(const AVFrame* p, bool withPicture, bool present) {
     draw->Draw(&out, pictureFlags, present);
     return;
   }
+  if (DrawDirectLocked(draw, p, present)) return;
   // Converted pictures go through the shared buffer; a picture too large for it is
   // refused, never written past it.
   const AVPixelFormat target = ConversionTarget(formatCode_);
@@ -293,6 +296,58 @@ void CDrawWnd::DrawLocked(const AVFrame* p, bool withPicture, bool present) {
   draw->Draw(&out, pictureFlags, present);
 }
 
+// The single pass: the zoom rectangle of the picture, converted and scaled by swscale
+// straight into the back end's buffer at the window's size. False when the back end
+// takes pictures through Draw.
+bool CDrawWnd::DrawDirectLocked(CDraw* draw, const AVFrame* p, bool present) {
+  DirectTarget t;
+  if (formatCode_ != kDrawRgb32 || !draw->BeginDirect(p->width, p->height, &t)) return false;
+  bool converted = false;
+  const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(AVPixelFormat(p->format));
+  if (t.data && t.width > 0 && t.height > 0 && t.linesize >= t.width * 4 && d) {
+    int left = 0, top = 0, right = p->width, bottom = p->height;
+    if (zoomed_) {
+      // Clamped to the picture, and even so that the chroma planes start on a sample.
+      left = std::clamp(zoomRect_.left, 0, p->width) & ~1;
+      top = std::clamp(zoomRect_.top, 0, p->height) & ~1;
+      right = std::clamp(zoomRect_.right, 0, p->width);
+      bottom = std::clamp(zoomRect_.bottom, 0, p->height);
+      if (right - left < 2 || bottom - top < 2) left = 0, top = 0, right = p->width, bottom = p->height;
+    }
+    // Each plane starts at the rectangle's corner: subsampled planes at the corner's
+    // chroma sample, with the bytes per pixel of the components the plane holds (a
+    // palette is not a picture plane and stays as it is).
+    const uint8_t* source[4] = {};
+    for (int i = 0; i < 4 && p->data[i]; ++i) {
+      source[i] = p->data[i];
+      if ((d->flags & AV_PIX_FMT_FLAG_PAL) && i == 1) continue;
+      int step = 1;
+      bool chroma = false;
+      for (int c = 0; c < d->nb_components; ++c)
+        if (d->comp[c].plane == i) {
+          step = d->comp[c].step;
+          chroma = (c == 1 || c == 2) && !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->comp[0].plane != i;
+          break;
+        }
+      const int x = chroma ? left >> d->log2_chroma_w : left;
+      const int y = chroma ? top >> d->log2_chroma_h : top;
+      source[i] += ptrdiff_t(y) * p->linesize[i] + ptrdiff_t(x) * step;
+    }
+    const int w = right - left, h = bottom - top;
+    const int scaling = w == t.width && h == t.height ? kBicubic : kScreenScaling;
+    sws_ = sws_getCachedContext(sws_, w, h, AVPixelFormat(p->format), t.width, t.height,
+                                AV_PIX_FMT_BGRA, scaling, nullptr, nullptr, nullptr);
+    uint8_t* planes[4] = {t.data};
+    int lines[4] = {t.linesize};
+    converted = sws_ && sws_scale(sws_, source, p->linesize, 0, h, planes, lines) > 0;
+    if (!converted)
+      TraceLog("CDrawWnd::Draw", __LINE__, "picture %dx%d not converted to %dx%d %s\n", w, h,
+               t.width, t.height, path_.c_str());
+  }
+  draw->EndDirect(pictureFlags, present, converted);
+  return true;
+}
+
 void CDrawWnd::StopView(bool wasRunning) {
   codec_.reset();
   if (wasRunning) {
@@ -306,12 +361,9 @@ void CDrawWnd::StopView(bool wasRunning) {
     cursor = 0;
     repeatCount = 0;
     repeatsLeft_ = 0;
-    slot_ = -1;
-    if (slotFlags_) std::memset(slotFlags_, 0, size_t(fps));
   }
-  cache_ = nullptr;
-  slotFlags_ = nullptr;
-  cachePool_.reset();  // buffers still in use return to the system when released
+  ClearCachedRun();
+  kept_.clear();
   dataStart = 0;
   dataLength = 0;
   delay = 0;

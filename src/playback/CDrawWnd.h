@@ -1,6 +1,7 @@
 // The view of one camera: reads encoded frames by file offset, decodes them, converts the
 // picture to what the renderer wants and hands it over. Also single-frame stepping both
-// ways with the one-second picture cache, the seek of one view and the stop of a view.
+// ways with the pictures of the stepped interval kept in memory, the seek of one view and
+// the stop of a view.
 //
 // Threads: play_thread decodes and draws while playing; the user-interface thread steps,
 // seeks and redraws only while play_thread is paused (the session waits for its
@@ -20,10 +21,6 @@
 #include "playback/FfmpegPtr.h"
 #include "playback/FrameIndex.h"
 
-namespace tq {
-
-class StepCache;
-}  // namespace tq
 struct SwsContext;
 namespace tq {
 
@@ -57,8 +54,12 @@ class CDrawWnd {
   bool OpenVCodecFrom(const AVCodecParameters* parameters);
   // Picks the renderer the first time, or tells it the new size; returns the format code.
   int PrepareRenderer(DrawWindow window, int width, int height, ConversionBuffer* conversion);
-  // Assigns this view's step-cache slots; returns the next view's base.
-  uint64_t AttachCache(StepCache* cache, uint8_t* slotFlags, uint64_t base);
+  // Makes room for the pictures stepping keeps: one slot per frame of a second (at most
+  // one key-frame interval of the camera). The slots hold references to the decoder's
+  // pictures, never copies.
+  void KeepSteps();
+  // Pictures kept for stepping now (released on play, seek and stop).
+  int keptPictures() const;
   int decodedFrameSize() const { return width * (height + height / 2); }
 
   // ---- Decoding and drawing (play_thread, or UI thread while paused) ----
@@ -81,7 +82,10 @@ class CDrawWnd {
   int ReselectRenderer();
   // The view whose window shows this view's pictures: itself, or the other view while
   // front and rear are exchanged. Set on the UI thread while play_thread is paused.
-  void ShowIn(CDrawWnd* window) { shownIn_ = window ? window : this; }
+  void ShowIn(CDrawWnd* window) {
+    shownIn_ = window ? window : this;
+    shownIn_->shownFrom_ = this;
+  }
   bool HasPicture() const { return picture_ && picture_->data[0]; }
 
   // ---- Stepping and seeking (UI thread, play_thread paused) ----
@@ -107,6 +111,7 @@ class CDrawWnd {
   void SeekView(uint32_t targetMs);
   // Feeds (delay) entries from the cursor, then decodes until a picture; true on success.
   bool DecodeAtCursor(int32_t* shownEntry);
+  // Releases the kept pictures: playing on, a seek and a stop make them stale.
   void ClearCachedRun();
   bool GetImage(std::vector<uint8_t>* bgr, int* width, int* height);  // top-down BGR24, play_thread paused
 
@@ -144,11 +149,13 @@ class CDrawWnd {
   bool LoadSlot(int slot);
   int32_t KeyAtOrBefore(int32_t i) const;
   void DrawLocked(const AVFrame* picture, bool withPicture, bool present);
+  bool DrawDirectLocked(CDraw* draw, const AVFrame* picture, bool present);
   int SelectLocked();
   int CheckConversionLocked();
 
   const int view_;
   CDrawWnd* shownIn_ = this;
+  CDrawWnd* shownFrom_ = this;  // the view whose pictures this window shows
   std::string path_;
   std::unique_ptr<MediaFile> file_;
   MediaFile* sharedFile_ = nullptr;
@@ -165,12 +172,9 @@ class CDrawWnd {
   bool zoomed_ = false;   // guarded by frameMutex
   ConversionBuffer* conversion_ = nullptr;
   SwsContext* sws_ = nullptr;  // guarded by frameMutex
-  // Step state.
-  StepCache* cache_ = nullptr;
-  uint8_t* slotFlags_ = nullptr;  // fps bytes of the cache's flag block
-  uint64_t cacheBase_ = 0;
-  int slot_ = -1;                 // -1: no cached run
-  BufferPoolPtr cachePool_;       // buffers of pictures read from the cache
+  // Step state: kept_[k] is the k-th picture of the stepped run (null: not kept).
+  std::vector<FramePtr> kept_;
+  int slot_ = -1;  // -1: no kept run
   int repeatsLeft_ = 0;
 };
 

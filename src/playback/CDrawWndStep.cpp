@@ -4,65 +4,50 @@
 // Invariant: the decoder returns the picture of entry (i - delay) when entry i is fed, so
 // the picture in the slot belongs to entry (cursor - delay - 1). Stepping keeps it.
 #include <algorithm>
-#include <cstring>
-
-extern "C" {
-#include <libavutil/imgutils.h>
-}
 
 #include "playback/CDrawWnd.h"
-#include "playback/StepCache.h"
 
 namespace tq {
 namespace {
 
-constexpr size_t kCachePadding = 64;  // slack past the last plane for vectorised readers
-
-bool CacheablePicture(const AVFrame* p, int width, int height) {
-  return p && p->data[0] && p->width == width && p->height == height &&
-         (p->format == AV_PIX_FMT_YUV420P || p->format == AV_PIX_FMT_YUVJ420P);
-}
+// What the kept pictures of one view may take: a second of 1920x1080 4:2:0 (93 MB) fits,
+// a larger picture keeps fewer slots and steps back across more re-decodes instead.
+constexpr uint64_t kKeptBytesPerView = 128ull << 20;
 
 }  // namespace
 
+void CDrawWnd::KeepSteps() {
+  ClearCachedRun();
+  const uint64_t pictureBytes = uint64_t(std::max(1, decodedFrameSize()));
+  const uint64_t fit = std::max<uint64_t>(1, kKeptBytesPerView / pictureBytes);
+  kept_.resize(size_t(std::min<uint64_t>(uint64_t(std::max(1, fps)), fit)));
+}
+
+int CDrawWnd::keptPictures() const {
+  return int(std::count_if(kept_.begin(), kept_.end(), [](const FramePtr& f) { return f != nullptr; }));
+}
+
 bool CDrawWnd::StoreSlot(int slot) {
-  if (!cache_ || !cache_->open() || slot < 0 || slot >= fps) return false;
-  if (!CacheablePicture(picture_.get(), width, height)) return false;
-  const uint64_t at = cacheBase_ + uint64_t(slot) * uint64_t(decodedFrameSize());
-  if (!cache_->Store(at, picture_.get(), width, height)) return false;
-  slotFlags_[slot] = 1;
+  if (slot < 0 || slot >= int(kept_.size()) || !picture_ || !picture_->data[0]) return false;
+  // A reference to the decoder's picture: the decoder never writes into a picture it has
+  // handed out, so keeping it costs no copy.
+  FramePtr f(av_frame_clone(picture_.get()));
+  if (!f) return false;
+  kept_[size_t(slot)] = std::move(f);
   return true;
 }
 
 bool CDrawWnd::LoadSlot(int slot) {
-  if (!cache_ || !cache_->open() || slot < 0 || slot >= fps || !slotFlags_[slot]) return false;
-  // Pictures read back from the cache come from a pool of packed 4:2:0 buffers, so a
-  // step costs one read and no allocation.
-  const int bytes = decodedFrameSize();
-  if (!cachePool_) cachePool_.reset(av_buffer_pool_init(size_t(bytes) + kCachePadding, nullptr));
-  FramePtr f(av_frame_alloc());
-  if (!f || !cachePool_) return false;
-  f->buf[0] = av_buffer_pool_get(cachePool_.get());
-  if (!f->buf[0]) return false;
-  const AVPixelFormat format =
-      picture_->format == AV_PIX_FMT_YUVJ420P ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
-  f->format = format;
-  f->width = width;
-  f->height = height;
-  if (av_image_fill_arrays(f->data, f->linesize, f->buf[0]->data, format, width, height, 1) < 0)
-    return false;
-  const uint64_t at = cacheBase_ + uint64_t(slot) * uint64_t(decodedFrameSize());
-  if (!cache_->Load(at, f.get(), width, height)) return false;  // the slot stays as it was
+  if (slot < 0 || slot >= int(kept_.size()) || !kept_[size_t(slot)]) return false;
   std::lock_guard<std::mutex> lock(frameMutex);
   av_frame_unref(picture_.get());
-  av_frame_move_ref(picture_.get(), f.get());
-  return true;
+  return av_frame_ref(picture_.get(), kept_[size_t(slot)].get()) == 0;
 }
 
 void CDrawWnd::ClearCachedRun() {
   slot_ = -1;
   repeatsLeft_ = 0;
-  if (slotFlags_) std::memset(slotFlags_, 0, size_t(fps));
+  for (auto& f : kept_) f.reset();
 }
 
 int32_t CDrawWnd::KeyAtOrBefore(int32_t i) const {
@@ -81,15 +66,14 @@ StepResult CDrawWnd::StepForward() {
   ++cursor;
   ++slot_;
   repeatsLeft_ = repeatCount;
-  const bool secondFull = slot_ >= fps;
-  const bool cached = !secondFull && slot_ >= 0 && slotFlags_ && slotFlags_[slot_];
-  if (cached && LoadSlot(slot_)) return StepResult::kShown;
+  const bool runFull = slot_ >= int(kept_.size());
+  if (!runFull && LoadSlot(slot_)) return StepResult::kShown;
   if (!DecodeEntry(cursor - 1)) {
     --slot_;
     return StepResult::kNone;
   }
-  if (secondFull) {
-    if (slotFlags_) std::memset(slotFlags_, 0, size_t(fps));
+  if (runFull) {
+    for (auto& f : kept_) f.reset();
     slot_ = 0;
   }
   StoreSlot(slot_);
@@ -99,8 +83,8 @@ StepResult CDrawWnd::StepForward() {
 StepResult CDrawWnd::StepBackBegin(Refill* r) {
   *r = Refill{};
   if (!table || cursor <= 0) return StepResult::kNone;
-  if (!cache_ || !cache_->open()) {
-    // Without a cache the step lands on the key frame before the picture shown.
+  if (kept_.empty()) {
+    // Without kept slots the step lands on the key frame before the picture shown.
     const int32_t shown = cursor - delay - 1;
     if (shown <= 0) return StepResult::kNone;
     const int32_t key = KeyAtOrBefore(shown - 1);
@@ -119,8 +103,8 @@ StepResult CDrawWnd::StepBackBegin(Refill* r) {
   repeatsLeft_ = repeatCount;
   if (slot_ >= 0 && LoadSlot(slot_)) return StepResult::kShown;
 
-  // The cached second is used up (or unreadable): decode again from the key frame before
-  // the wanted picture and refill the cache up to it.
+  // The kept run is used up: decode again from the key frame before the wanted picture,
+  // keeping the pictures up to it (the interval's last ones when it has more than slots).
   const int32_t target = cursor - delay - 1;
   if (target < 0) {
     ++cursor;
@@ -130,13 +114,13 @@ StepResult CDrawWnd::StepBackBegin(Refill* r) {
   }
   r->target = target;
   r->key = KeyAtOrBefore(target);
-  r->firstStored = std::max(r->key, target - fps + 1);
+  r->firstStored = std::max(r->key, target - int32_t(kept_.size()) + 1);
   r->next = r->key;
   r->stored = 0;
   r->gotTarget = false;
   r->active = true;
   r->started = true;
-  std::memset(slotFlags_, 0, size_t(fps));
+  for (auto& f : kept_) f.reset();  // released before the interval's pictures come in
   for (int i = 0; i < delay; ++i) DecodeEntry(r->key + i);
   return StepResult::kNone;
 }
@@ -166,14 +150,14 @@ StepResult CDrawWnd::StepBack() {
 }
 
 void CDrawWnd::Resynchronise() {
-  if (!table || !cache_ || !cache_->open()) return;
+  ClearCachedRun();
+  if (!table) return;
   const int32_t from = KeyAtOrBefore(std::max(0, cursor - delay));
   for (int32_t i = from; i < cursor; ++i) DecodeEntry(i);
-  ClearCachedRun();
 }
 
 void CDrawWnd::SeekView(uint32_t targetMs) {
-  if (slot_ >= 0 || repeatsLeft_ > 0) ClearCachedRun();
+  ClearCachedRun();
   if (!table) return;
   const int32_t n = table->Count();
   int32_t best = 0;

@@ -450,5 +450,68 @@ TEST(Mp4Repair, interrupted_reserved_room_repair_is_finished_by_the_next_validat
   CrashLoop(spec, size_t(-1));
 }
 
+// The repaired bytes of recordings whose samples range from a few bytes to hundreds of
+// kilobytes (records fall anywhere in any read block), whole and cut inside a record and
+// inside a sample, appended and in reserved room: each must stay exactly what the
+// repair has always written, a 64-bit FNV-1a of the whole file with the clock times of the
+// new index (creation and modification of mvhd, tkhd and mdhd) left out.
+uint64_t Fnv1a(Bytes b) {
+  for (const char* type : {"mvhd", "tkhd", "mdhd"})
+    for (size_t i = 4; i + 16 <= b.size(); ++i)
+      if (GetU32(b.data() + i) == FourCC({type[0], type[1], type[2], type[3], 0}) && b[i + 4] == 0)
+        std::fill(b.begin() + ptrdiff_t(i) + 8, b.begin() + ptrdiff_t(i) + 16, 0);
+  uint64_t h = 14695981039346656037ull;
+  for (uint8_t c : b) h = (h ^ c) * 1099511628211ull;
+  return h;
+}
+
+std::vector<Frame> VariedFrames(int videoFrames) {
+  std::vector<Frame> frames;
+  uint32_t seed = 12345, nextSound = 500;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  for (int i = 0; i < videoFrames; ++i) {
+    const uint32_t t = 500 + uint32_t(i) * 33;
+    while (nextSound <= t) {
+      frames.push_back({2, 0, nextSound, 8 + next() % 700, 0});
+      nextSound += 64;
+    }
+    const uint32_t r = next();
+    const uint32_t size = i % 15 == 0 ? 60000 + r % 250000 : r % 4 == 0 ? 1 + r % 200 : 2000 + r % 70000;
+    frames.push_back({1, uint16_t(i % 15 == 0), t, size, (r >> 3) % 5 == 0 ? 4u : 0u});
+  }
+  return frames;
+}
+
+TEST(Mp4Repair, repaired_bytes_stay_exactly_as_before) {
+  CameraSpec spec;
+  spec.frames = VariedFrames(160);
+  std::vector<Placed> placed;
+  const size_t full = BuildCameraFile(spec, &placed).size();
+  const Placed& late = placed[placed.size() - 40];
+  const struct {
+    const char* name;
+    uint32_t room;
+    size_t cut;
+    uint64_t hash;
+  } cases[] = {
+      {"whole", 0, full, 0x0ee153660dc376c9ull},
+      {"cut inside a record", 0, late.recordStart + 9, 0x36f45a5f2335fe51ull},
+      {"cut inside a sample", 0, late.dataOffset + late.frame.size / 2, 0x10d70095b4b072f9ull},
+      {"reserved room, whole", 65536, full, 0x3e7b18985b09f7c1ull},
+      {"reserved room, cut", 65536, late.end - 1, 0x0f1ea245be9d8657ull},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CameraSpec s = spec;
+    s.reservedRoom = c.room;
+    std::vector<Placed> at;
+    const size_t length = BuildCameraFile(s, &at).size();
+    Prepared p = Prepare(dir, s, c.cut + (length - full), "same.mp4");
+    ASSERT_EQ(Validate(p.path).result, ValidateResult::Repaired);
+    EXPECT_EQ(Fnv1a(ReadFile(p.path)), c.hash) << std::hex << Fnv1a(ReadFile(p.path));
+  }
+}
+
 }  // namespace
 }  // namespace tq::readtest

@@ -259,6 +259,83 @@ class SessionViewTest : public QObject {
     view->Session().StopPlay();
   }
 
+  // The raster back end gets each picture converted and scaled once, at the window's
+  // size: every flip and zoom still shows the paused frame where they put it, and the
+  // rear window converts at its own small size.
+  void Single_pass_picture_lands_where_flags_and_zoom_put_it_data() {
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QRect>("zoom");  // null: the whole picture
+    QTest::newRow("plain") << 0 << QRect();
+    QTest::newRow("upside down") << kFlipUpDown << QRect();
+    QTest::newRow("mirrored") << kMirrorLeftRight << QRect();
+    QTest::newRow("rotated") << (kFlipUpDown | kMirrorLeftRight) << QRect();
+    QTest::newRow("zoomed") << 0 << QRect(0, 0, 256, 144);
+    QTest::newRow("zoomed and rotated") << (kFlipUpDown | kMirrorLeftRight) << QRect(0, 0, 240, 136);
+  }
+  void Single_pass_picture_lands_where_flags_and_zoom_put_it() {
+    QFETCH(int, flags);
+    QFETCH(QRect, zoom);
+    auto view = MakeView({640, 360});
+    view->SetPip(3);
+    owner_.got.clear();
+    QVERIFY(Start(*view, 1));
+    QTRY_VERIFY_WITH_TIMEOUT(owner_.Count(int(kMsgPlay), kPlayStartIndexed) > 0, 5000);
+    view->Session().Seek(1000);
+    QTRY_VERIFY_WITH_TIMEOUT(SurfaceTag(view->FrontSurface(), 320, 180).valid(), 5000);
+    const int shown = SurfaceTag(view->FrontSurface(), 320, 180).frame;
+    view->SetPictureFlags(flags);
+    const ZoomRect rect{zoom.left(), zoom.top(), zoom.right() + 1, zoom.bottom() + 1};
+    if (!zoom.isNull()) {
+      view->Session().SetZoomRect(&rect);
+      view->Session().RedrawWindow();
+    }
+    const QRect source = zoom.isNull() ? QRect(0, 0, 320, 180) : zoom;
+    QTRY_COMPARE_WITH_TIMEOUT(
+        [&] {
+          const std::vector<uint8_t> luma = BackToPicture(Shot(view->FrontSurface()), 320, 180, source, flags);
+          return ReadFrameTag(luma.data(), 320, 320, 180).frame;
+        }(),
+        shown, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(SurfaceTag(view->RearSurface(), 256, 144).camera, 1, 5000);
+    if (view->Session().formatCode() == kDrawRgb32) {
+      // Converted at the size each window shows: nothing is scaled again when painted.
+      for (ViewSurface* surface : {view->FrontSurface(), view->RearSurface()}) {
+        PictureSlot& slot = surface->slot();
+        std::lock_guard<std::mutex> lock(slot.mutex);
+        QVERIFY(slot.prepared);
+        QCOMPARE(slot.image.size(), surface->size() * surface->devicePixelRatio());
+      }
+    }
+    view->Session().StopPlay();
+  }
+
+  // A hidden rear window converts nothing; shown again while paused, it converts the
+  // picture of the frame stepped to meanwhile.
+  void Hidden_window_converts_nothing_and_catches_up_when_shown() {
+    auto view = MakeView({640, 360});
+    view->SetPip(3);
+    owner_.got.clear();
+    QVERIFY(Start(*view, 1));
+    QTRY_VERIFY_WITH_TIMEOUT(owner_.Count(int(kMsgPlay), kPlayStartIndexed) > 0, 5000);
+    view->Session().Seek(1000);
+    QTRY_COMPARE_WITH_TIMEOUT(SurfaceTag(view->RearSurface(), 256, 144).camera, 1, 5000);
+    if (view->Session().formatCode() != kDrawRgb32) QSKIP("OpenGL draws the planes itself");
+    const int before = SurfaceTag(view->RearSurface(), 256, 144).frame;
+    view->SetPip(0);
+    auto serial = [&] {
+      PictureSlot& slot = view->RearSurface()->slot();
+      std::lock_guard<std::mutex> lock(slot.mutex);
+      return slot.serial;
+    };
+    const uint64_t hidden = serial();
+    for (int i = 0; i < 3; ++i) view->Session().Step(true);
+    QCOMPARE(serial(), hidden);
+    view->SetPip(3);
+    QVERIFY(serial() > hidden);
+    QTRY_VERIFY_WITH_TIMEOUT(SurfaceTag(view->RearSurface(), 256, 144).frame > before, 3000);
+    view->Session().StopPlay();
+  }
+
   // The engine reports waits from its worker threads; the indicator follows, centred.
   void Wait_indicator_follows_the_engine() {
     auto view = MakeView({640, 360});

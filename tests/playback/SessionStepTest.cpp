@@ -25,21 +25,25 @@ class StepTest : public SessionTest {
 };
 
 TEST_F(StepTest, steps_across_second_boundaries_land_on_exact_frames) {
-  StartPaused("");
-  EXPECT_TRUE(std::filesystem::exists(settings.file(kStepCacheName)));
-  for (int f = 1; f <= 35; ++f) {
+  StartPaused(Media().rear30);
+  // The stepped pictures are kept in memory: nothing goes to the settings folder.
+  EXPECT_FALSE(std::filesystem::exists(settings.file("stepfile.dat")));
+  for (int f = 1; f <= 59; ++f) {
     sink.Clear();
     session->Step(true);
     ASSERT_EQ(LastFront(), f) << "forward to " << f;
+    ASSERT_EQ(Tags(rear).back(), f) << "rear forward to " << f;
     EXPECT_EQ(sink.Values(kPlayPosition), std::vector<int64_t>{FrameTimeMs(f)});
   }
-  // Back through the cached second (35..30), then across into the previous one, which
-  // is decoded again from its key frame.
-  for (int f = 34; f >= 0; --f) {
+  // Back through the kept run (59..31), across the key frame at 30 into its own interval,
+  // then across into the first second, which is decoded again from its key frame.
+  for (int f = 58; f >= 0; --f) {
     sink.Clear();
     session->Step(false);
     ASSERT_EQ(LastFront(), f) << "back to " << f;
+    ASSERT_EQ(Tags(rear).back(), f) << "rear back to " << f;
     EXPECT_EQ(sink.Values(kPlayPosition), std::vector<int64_t>{FrameTimeMs(f)});
+    EXPECT_LE(session->keptPictures(), 30);
   }
   // At frame 0 there is nothing before: no picture, no position.
   const uint64_t drawn = front.drawn();
@@ -47,18 +51,40 @@ TEST_F(StepTest, steps_across_second_boundaries_land_on_exact_frames) {
   session->Step(false);
   EXPECT_EQ(front.drawn(), drawn);
   EXPECT_TRUE(sink.Values(kPlayPosition).empty());
-  // Forward again reads the refilled cache.
+  // Forward again reads the kept interval.
   for (int f = 1; f <= 3; ++f) {
     session->Step(true);
     ASSERT_EQ(LastFront(), f);
   }
-  // Playing on from a stepped position continues with the next frame.
+  EXPECT_GT(session->keptPictures(), 0);
+  // Playing on from a stepped position continues with the next frame and lets the kept
+  // pictures go.
   session->Pause(false);
+  EXPECT_EQ(session->keptPictures(), 0);
+  EXPECT_EQ(session->rearView().keptPictures(), 0);
   ASSERT_TRUE(PlayToEnd());
   const auto tags = Distinct(Tags(front));
   const auto at = std::find(tags.rbegin(), tags.rend(), 3);
   ASSERT_NE(at, tags.rend());
   EXPECT_EQ(std::vector<int>(at.base() - 1, tags.end()), Range(3, 60));
+}
+
+TEST_F(StepTest, kept_pictures_are_released_on_seek_and_stop) {
+  StartPaused(Media().rear30);
+  for (int f = 1; f <= 40; ++f) session->Step(true);
+  for (int f = 39; f >= 20; --f) session->Step(false);
+  ASSERT_EQ(LastFront(), 20);
+  EXPECT_GT(session->keptPictures(), 0);
+  EXPECT_GT(session->rearView().keptPictures(), 0);
+  session->Seek(1000);
+  EXPECT_EQ(session->keptPictures(), 0);
+  EXPECT_EQ(session->rearView().keptPictures(), 0);
+  for (int f = 1; f <= 5; ++f) session->Step(false);
+  EXPECT_EQ(LastFront(), 25);
+  EXPECT_GT(session->keptPictures(), 0);
+  session->StopPlay();
+  EXPECT_EQ(session->keptPictures(), 0);
+  EXPECT_EQ(session->rearView().keptPictures(), 0);
 }
 
 TEST_F(StepTest, a_rear_at_half_the_rate_keeps_each_picture_for_two_steps) {

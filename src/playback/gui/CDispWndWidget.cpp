@@ -113,12 +113,19 @@ void CDispWndWidget::Reselect(CDrawWnd& window) {
   if (session_->playMode() != kPlayNone && session_->paused()) window.RedrawWindow();
 }
 
-void CDispWndWidget::SetPip(int position) { sub_->Show(position); }
+// A hidden window converts nothing: one shown while paused converts its picture now.
+void CDispWndWidget::SetPip(int position) {
+  sub_->Show(position);
+  if (session_->playMode() != kPlayNone && session_->paused() && sub_->isVisible())
+    session_->rearView().RedrawWindow();
+}
 
 int CDispWndWidget::Pip() const { return sub_->position(); }
 
 void CDispWndWidget::RefreshSubView() {
   sub_->SetActive(session_->playMode() != kPlayNone && session_->rearPresent());
+  if (session_->playMode() != kPlayNone && session_->paused() && sub_->isVisible())
+    session_->rearView().RedrawWindow();
 }
 
 void CDispWndWidget::ShowWait(bool show) {

@@ -1,6 +1,8 @@
 // The raster back end: BGRA pictures converted by the view (format code 4), drawn with
-// QPainter on the GUI thread. The last picture is kept at its own size and stretched
-// over the window at every paint, so a resized window shows it until the next one.
+// QPainter on the GUI thread. The view converts and scales each picture once, straight
+// into the surface's image at the window's size (BeginDirect/EndDirect), so painting is
+// a plain copy; nothing is converted for a hidden window. Pictures handed to Draw are
+// kept at their own size and stretched at every paint.
 //
 // DrawWindow: a ViewSurface*. Draw copies the picture into the surface's slot under the
 // slot mutex and queues a present; it never waits for the GUI thread.
@@ -21,9 +23,12 @@ class CRasterDraw final : public CDraw {
   // Stretching happens at paint time; nothing is kept at the window's size.
   bool CheckWindowSize() override { return true; }
   bool Present() override;
+  bool BeginDirect(int pictureWidth, int pictureHeight, DirectTarget* target) override;
+  bool EndDirect(int flags, bool present, bool converted) override;
 
  private:
   ViewSurface* surface() const { return static_cast<ViewSurface*>(window_); }
+  bool direct_ = false;  // BeginDirect holds the slot mutex
 };
 
 }  // namespace tq

@@ -81,13 +81,32 @@ void ViewSurface::ApplyMode() {
   if (gl->isVisible() != show) gl->setVisible(show);
 }
 
+void ViewSurface::UpdateShownSize(bool shown) {
+  const qreal ratio = devicePixelRatioF();
+  const uint64_t w = shown ? uint64_t(std::max(0, int(width() * ratio + 0.5))) : 0;
+  const uint64_t h = shown ? uint64_t(std::max(0, int(height() * ratio + 0.5))) : 0;
+  shownSize_.store(w << 32 | h);
+}
+
 void ViewSurface::resizeEvent(QResizeEvent* event) {
   if (GlCanvas* gl = gl_.load()) gl->setGeometry(rect());
+  UpdateShownSize(isVisible());
   QWidget::resizeEvent(event);
 }
 
-// Raster presentation: the kept picture stretched over the whole window, so a resize
-// shows the last picture at the new size until the next one arrives.
+void ViewSurface::showEvent(QShowEvent* event) {
+  UpdateShownSize(true);
+  QWidget::showEvent(event);
+}
+
+void ViewSurface::hideEvent(QHideEvent* event) {
+  UpdateShownSize(false);
+  QWidget::hideEvent(event);
+}
+
+// Raster presentation: the kept picture over the whole window. A picture prepared at the
+// window's size is drawn 1:1; any other (or one from before a resize) is stretched, so a
+// resize shows the last picture at the new size until the next one arrives.
 void ViewSurface::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), Qt::black);
@@ -95,13 +114,20 @@ void ViewSurface::paintEvent(QPaintEvent*) {
   std::lock_guard<std::mutex> lock(slot_.mutex);
   ++presents_;
   if (slot_.black || slot_.format != kDrawRgb32 || slot_.image.isNull()) return;
-  const QRect source = SourceRectLocked(slot_);
+  const QRect source = slot_.prepared ? slot_.image.rect() : SourceRectLocked(slot_);
+  const QRectF target(0, 0, width(), height());
+  const QSizeF device = target.size() * devicePixelRatioF();
   p.setRenderHint(QPainter::SmoothPixmapTransform,
-                  std::abs(source.width() - width()) > kSmoothAbovePixels);
-  const bool flip = slot_.flags & kFlipUpDown, mirror = slot_.flags & kMirrorLeftRight;
+                  std::abs(source.width() - device.width()) > kSmoothAbovePixels);
+  const int flags = slot_.flags ^ slot_.appliedFlags;  // what the picture does not have yet
+  const bool flip = flags & kFlipUpDown, mirror = flags & kMirrorLeftRight;
+  if (!flip && !mirror && source.size() == device.toSize()) {
+    p.drawImage(target, slot_.image);  // the single-pass picture: a plain copy
+    return;
+  }
   p.translate(mirror ? width() : 0, flip ? height() : 0);
   p.scale(mirror ? -1 : 1, flip ? -1 : 1);
-  p.drawImage(QRectF(0, 0, width(), height()), slot_.image, QRectF(source));
+  p.drawImage(target, slot_.image, QRectF(source));
 }
 
 }  // namespace tq

@@ -32,6 +32,10 @@ struct PictureSlot {
   std::vector<uint8_t> planes;  // I420 rows packed: Y (w x h), U and V ((w+1)/2 x (h+1)/2)
   QImage image;                 // BGRA picture of the raster back end
   int flags = 0;                // kFlipUpDown | kMirrorLeftRight
+  // `image` was made at the window's size from the zoom rectangle, with these flags
+  // already applied: painted 1:1, the zoom not applied again.
+  bool prepared = false;
+  int appliedFlags = 0;
   bool zoomed = false;
   ZoomRect zoom;                // source rectangle while zoomed
   bool black = true;            // cleared: the window shows black
@@ -44,7 +48,9 @@ struct PictureSlot {
     if (newZoom) zoom = *newZoom;
   }
   // A new picture of this layout and size is in the slot.
-  void PublishedLocked(int newFormat, int newWidth, int newHeight) {
+  void PublishedLocked(int newFormat, int newWidth, int newHeight, bool isPrepared = false) {
+    prepared = isPrepared;
+    if (!isPrepared) appliedFlags = 0;
     format = newFormat;
     width = newWidth;
     height = newHeight;
@@ -79,6 +85,12 @@ class ViewSurface : public QWidget {
   // Marks the slot black and queues a present (a renderer's Clear).
   void ShowBlack();
   PictureSlot& slot() { return slot_; }
+  // Any thread: the size in device pixels the surface shows pictures at; 0 x 0 while it
+  // is hidden (nothing needs converting for it then).
+  QSize shownSize() const {
+    const uint64_t v = shownSize_.load();
+    return QSize(int(v >> 32), int(v & 0xFFFFFFFFu));
+  }
 
   // GUI thread. The OpenGL canvas could not start after its renderer bound: `handler`
   // (set by the view's owner) picks another renderer for this window, queued.
@@ -92,14 +104,18 @@ class ViewSurface : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void ApplyMode();
+  void UpdateShownSize(bool shown);
 
   PictureSlot slot_;
   std::atomic<GlCanvas*> gl_{nullptr};  // child widget, written once on the GUI thread
   std::atomic<Mode> mode_{Mode::None};
   std::atomic<bool> paintPending_{false};
+  std::atomic<uint64_t> shownSize_{0};  // width << 32 | height, written on the GUI thread
   uint64_t presents_ = 0;  // GUI thread
   std::function<void()> onFailure_;  // GUI thread
 };
