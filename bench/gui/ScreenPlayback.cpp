@@ -1,6 +1,8 @@
 // On-screen playback cost: 1X playback of a generated front+rear pair (front 1920x1080,
 // rear 1280x720, H.264 30 fps, 20 s) through the session window, once with the raster
-// back end and once with OpenGL (run under an X server: bench/screen_playback.sh uses
+// back end, once with OpenGL as the viewer picks it (pictures converted at the shown size
+// on a software rasteriser, the decoder's planes on a GPU) and once with OpenGL forced to
+// upload the decoder's planes (run under an X server: bench/screen_playback.sh uses
 // xvfb-run). Reported per back end:
 //   cpu_per_s       processor seconds (user + system, all threads) per second of playback
 //   front_fps       front pictures presented on screen per second
@@ -28,6 +30,7 @@
 #include "container/Mp4Valid.h"
 #include "playback/CDrawDisp.h"
 #include "playback/gui/CDispWndWidget.h"
+#include "playback/gui/CGlDraw.h"
 #include "playback/gui/ScreenDraw.h"
 #include "playback/gui/ViewSurface.h"
 
@@ -52,10 +55,14 @@ double CpuSeconds(int who) {
   return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-double rasterCpu = 0, openglCpu = 0, mpvPairCpu = 0;  // per second of playback, this run
+double rasterCpu = 0, openglCpu = 0, planesCpu = 0, mpvPairCpu = 0;  // per second of playback, this run
 
-void ScreenPlay(benchmark::State& state, bool accelerated) {
+enum class Back { Raster, OpenGl, OpenGlPlanes };
+
+void ScreenPlay(benchmark::State& state, Back back) {
   if (!EnsureMedia()) return state.SkipWithError("cannot generate the media");
+  const bool accelerated = back != Back::Raster;
+  CGlDraw::SetUpload(back == Back::OpenGlPlanes ? CGlDraw::Upload::Planes : CGlDraw::Upload::Auto);
   RegisterScreenDraw(accelerated);
   QTemporaryDir settings;
   QObject owner;
@@ -72,6 +79,7 @@ void ScreenPlay(benchmark::State& state, bool accelerated) {
   }
   double cpu = 0, wall = 0;
   uint64_t presents = 0;
+  int code = kDrawFailed;
   for (auto _ : state) {
     const uint64_t presents0 = view.FrontSurface()->presents();
     const double cpu0 = CpuSeconds(RUSAGE_SELF);
@@ -83,6 +91,7 @@ void ScreenPlay(benchmark::State& state, bool accelerated) {
     QEventLoop loop;
     QTimer::singleShot(kPlaySeconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
+    code = view.Session().formatCode();
     view.Session().StopPlay();
     wall = timer.elapsed() / 1000.0;
     cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
@@ -92,8 +101,13 @@ void ScreenPlay(benchmark::State& state, bool accelerated) {
   FreeMP4INFO(info);
   state.counters["cpu_per_s"] = cpu / wall;
   state.counters["front_fps"] = double(presents) / wall;
-  (accelerated ? openglCpu : rasterCpu) = cpu / wall;
-  state.SetLabel(view.Session().renderer() ? (accelerated ? "OpenGL" : "raster") : "no renderer");
+  (back == Back::Raster ? rasterCpu : back == Back::OpenGl ? openglCpu : planesCpu) = cpu / wall;
+  std::string label = "no renderer";
+  if (view.Session().renderer() && !accelerated) label = "raster";
+  else if (view.Session().renderer())
+    label = std::string("OpenGL, ") + (code == kDrawRgb32 ? "shown-size BGRA" : "decoder planes") +
+            (CGlDraw::SoftwareRenderer() ? ", software renderer" : "");
+  state.SetLabel(label);
 }
 
 void MpvPair(benchmark::State& state) {
@@ -140,8 +154,9 @@ void MpvNull(benchmark::State& state) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
-  benchmark::RegisterBenchmark("ScreenPlay1X/raster", tq::ScreenPlay, false)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
-  benchmark::RegisterBenchmark("ScreenPlay1X/opengl", tq::ScreenPlay, true)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+  benchmark::RegisterBenchmark("ScreenPlay1X/raster", tq::ScreenPlay, tq::Back::Raster)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+  benchmark::RegisterBenchmark("ScreenPlay1X/opengl", tq::ScreenPlay, tq::Back::OpenGl)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+  benchmark::RegisterBenchmark("ScreenPlay1X/opengl-planes", tq::ScreenPlay, tq::Back::OpenGlPlanes)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
   benchmark::RegisterBenchmark("MpvNull1X/front", tq::MpvNull)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
   benchmark::RegisterBenchmark("MpvPair1X/x11", tq::MpvPair)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
   benchmark::RunSpecifiedBenchmarks();
@@ -153,5 +168,7 @@ int main(int argc, char** argv) {
     std::printf("OpenGL / mpv pair: %.2f\n", tq::openglCpu / tq::mpvPairCpu);
   if (tq::rasterCpu > 0 && tq::openglCpu > 0)
     std::printf("OpenGL / raster: %.2f (goal <= 1.0)\n", tq::openglCpu / tq::rasterCpu);
+  if (tq::rasterCpu > 0 && tq::planesCpu > 0)
+    std::printf("OpenGL with the decoder's planes / raster: %.2f\n", tq::planesCpu / tq::rasterCpu);
   return 0;
 }

@@ -1,7 +1,10 @@
 // The on-screen back ends: a tagged picture drawn with every flag combination and with a
-// zoom rectangle lands where the flags and the zoom put it in the grabbed window; the
-// last picture survives a resize; a failed OpenGL start falls back to raster. Runs with
-// the raster back end offscreen and with the OpenGL one under xvfb-run (--gl).
+// zoom rectangle lands where the flags and the zoom put it in the grabbed window; a
+// picture made at the shown size (single pass) is shown with its flags; a hidden or
+// covered window lends no buffer; the last picture survives a resize; a failed OpenGL
+// start falls back to raster. Runs with the raster back end offscreen and with both
+// OpenGL uploads under xvfb-run (--gl).
+#include <QApplication>
 #include <QTest>
 #include <memory>
 
@@ -28,7 +31,7 @@ bool IsGrey(QRgb c) { return std::abs(qRed(c) - qGreen(c)) < 16 && std::abs(qBlu
 class ScreenDrawTest : public QObject {
   Q_OBJECT
  public:
-  explicit ScreenDrawTest(bool accelerated) : accelerated_(accelerated) {}
+  explicit ScreenDrawTest(ScreenBackEnd backEnd) : backEnd_(backEnd), accelerated_(backEnd != ScreenBackEnd::Raster) {}
 
  private:
   // A shown surface of `size` with this run's renderer bound to it.
@@ -43,26 +46,125 @@ class ScreenDrawTest : public QObject {
     r.surface->resize(size);
     if (accelerated_) r.surface->EnableAccelerated();
     r.surface->show();
+    (void)QTest::qWaitForWindowExposed(r.surface.get());  // an unexposed window lends no buffer
     if (accelerated_) r.draw = std::make_unique<CGlDraw>();
     else r.draw = std::make_unique<CRasterDraw>();
     r.code = r.draw->Init(r.surface.get(), P::kWidth, P::kHeight);
     return r;
   }
-  DrawPicture PictureFor(const P& p) const { return accelerated_ ? p.Planar() : p.Packed(); }
-  int WantCode() const { return accelerated_ ? kDrawI420 : kDrawRgb32; }
+  int WantCode() const { return backEnd_ == ScreenBackEnd::GlPlanes ? kDrawI420 : kDrawRgb32; }
+  DrawPicture PictureFor(const P& p) const { return WantCode() == kDrawI420 ? p.Planar() : p.Packed(); }
   // Waits for a present after `before`, then grabs the window.
   static QImage ShotAfter(ViewSurface& s, uint64_t before) {
     (void)QTest::qWaitFor([&] { return s.presents() > before; }, 3000);
     return Shot(&s);
   }
 
+  // Converts the tagged picture straight into a lent buffer, as the view's single pass does.
+  static bool ConvertInto(const P& picture, const DirectTarget& t) {
+    SwsContext* sws = sws_getContext(P::kWidth, P::kHeight, AV_PIX_FMT_YUV420P, t.width, t.height, AV_PIX_FMT_BGRA,
+                                     SWS_BICUBIC, nullptr, nullptr, nullptr);
+    const uint8_t* in[3] = {picture.y.data(), picture.u.data(), picture.v.data()};
+    const int inLines[3] = {P::kWidth, P::kWidth / 2, P::kWidth / 2};
+    uint8_t* out[1] = {t.data};
+    const int outLines[1] = {t.linesize};
+    const bool ok = sws && sws_scale(sws, in, inLines, 0, P::kHeight, out, outLines) == t.height;
+    sws_freeContext(sws);
+    return ok;
+  }
+
+  const ScreenBackEnd backEnd_;
   const bool accelerated_;
 
  private slots:
   void initTestCase() {
     if (!accelerated_) return;
+    CGlDraw::SetUpload(backEnd_ == ScreenBackEnd::GlPlanes ? CGlDraw::Upload::Planes : CGlDraw::Upload::ShownSize);
     ProbeDraw(nullptr);
     QVERIFY2(ProcessDrawCaps().acceleratedUsable.load(), "no OpenGL context with the YUV program");
+  }
+  void cleanupTestCase() { CGlDraw::SetUpload(CGlDraw::Upload::Auto); }
+
+  // Single pass: the buffer lent is the window's size in device pixels, and the picture
+  // converted into it is shown with the flags applied once (upright where none are).
+  void Direct_picture_shown_at_window_size_with_flags_data() {
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("upright, half size") << 0 << QSize(320, 180);
+    QTest::newRow("upside down, odd size") << kFlipUpDown << QSize(501, 277);
+    QTest::newRow("mirrored, larger") << kMirrorLeftRight << QSize(800, 450);
+    QTest::newRow("rotated, picture-in-picture size") << (kFlipUpDown | kMirrorLeftRight) << QSize(426, 240);
+  }
+  void Direct_picture_shown_at_window_size_with_flags() {
+    QFETCH(int, flags);
+    QFETCH(QSize, size);
+    Rig r = MakeRig(size);
+    DirectTarget t;
+    if (!r.draw->BeginDirect(P::kWidth, P::kHeight, &t)) {
+      QVERIFY(backEnd_ == ScreenBackEnd::GlPlanes);  // the planes go through Draw
+      return;
+    }
+    QVERIFY(backEnd_ != ScreenBackEnd::GlPlanes);
+    const QSize device = size * r.surface->devicePixelRatio();
+    const bool lent = t.data && QSize(t.width, t.height) == device && t.linesize >= t.width * 4;
+    const P picture(2468);
+    const bool converted = lent && ConvertInto(picture, t);
+    const uint64_t before = r.surface->presents();
+    QVERIFY(r.draw->EndDirect(flags, true, converted));
+    QVERIFY(lent);
+    QVERIFY(converted);
+    const QImage shot = ShotAfter(*r.surface, before);
+    QCOMPARE(shot.size(), device);
+    QCOMPARE(ShownTag(shot, kWhole, flags).frame, 2468);
+    QVERIFY(IsRed(shot.pixel(ShotPoint(shot, kWhole, flags, P::kRedX, P::kRedY))));
+    QVERIFY(IsGrey(shot.pixel(ShotPoint(shot, kWhole, flags, P::kGreyX, P::kGreyY))));
+    // New flags with the same picture (a paused view): applied from what was shown.
+    const uint64_t again = r.surface->presents();
+    QVERIFY(r.draw->Draw(nullptr, 0, true));
+    QCOMPARE(ShownTag(ShotAfter(*r.surface, again), kWhole, 0).frame, 2468);
+  }
+
+  // A window that shows nothing lends no buffer: nothing is converted for it.
+  void Direct_lends_nothing_while_nothing_is_shown_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("lends");
+    QTest::newRow("shown") << "shown" << true;
+    QTest::newRow("hidden") << "hidden" << false;
+    QTest::newRow("covered by a sibling") << "covered" << false;
+    QTest::newRow("covered by a sibling of its parent") << "covered above" << false;
+    QTest::newRow("partly covered") << "partly" << true;
+  }
+  void Direct_lends_nothing_while_nothing_is_shown() {
+    QFETCH(QString, how);
+    QFETCH(bool, lends);
+    if (backEnd_ == ScreenBackEnd::GlPlanes) QSKIP("the planes go through Draw");
+    QWidget top;
+    top.resize(700, 400);
+    auto* holder = new QWidget(&top);
+    holder->setGeometry(0, 0, 640, 360);
+    auto* surface = new ViewSurface(holder);
+    surface->setGeometry(0, 0, 640, 360);
+    if (accelerated_) surface->EnableAccelerated();
+    auto* cover = new QWidget(how == "covered above" ? &top : holder);
+    cover->setAutoFillBackground(true);  // opaque: what lies under it is not seen
+    cover->setGeometry(how == "partly" ? QRect(0, 0, 320, 360) : QRect(0, 0, 640, 360));
+    cover->setVisible(how.startsWith("covered") || how == "partly");
+    cover->raise();
+    top.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&top));
+    if (how == "hidden") surface->hide();
+    std::unique_ptr<CDraw> draw;
+    if (accelerated_) draw = std::make_unique<CGlDraw>();
+    else draw = std::make_unique<CRasterDraw>();
+    QCOMPARE(draw->Init(surface, P::kWidth, P::kHeight), WantCode());
+    QApplication::processEvents();  // the canvas takes over the surface's place
+    DirectTarget t;
+    QVERIFY(draw->BeginDirect(P::kWidth, P::kHeight, &t));
+    const bool lent = t.data != nullptr && t.width == 640 && t.height == 360;
+    const bool empty = t.data == nullptr && t.width == 0 && t.height == 0;
+    QVERIFY(draw->EndDirect(0, true, false));
+    QCOMPARE(lent, lends);
+    QCOMPARE(empty, !lends);
   }
 
   void Draw_tag_lands_where_flags_and_zoom_put_it_data() {
@@ -148,7 +250,7 @@ class ScreenDrawTest : public QObject {
   void Draw_refuses_other_layouts() {
     Rig r = MakeRig({P::kWidth, P::kHeight});
     const P picture(9);
-    DrawPicture wrong = accelerated_ ? picture.Packed() : picture.Planar();
+    DrawPicture wrong = WantCode() == kDrawI420 ? picture.Packed() : picture.Planar();
     QVERIFY(!r.draw->Draw(&wrong, 0, true));
     DrawPicture narrow = PictureFor(picture);
     narrow.linesize[0] = P::kWidth / 2;
@@ -173,7 +275,7 @@ class ScreenDrawTest : public QObject {
   }
 };
 
-QObject* NewScreenDrawTest(bool accelerated) { return new ScreenDrawTest(accelerated); }
+QObject* NewScreenDrawTest(ScreenBackEnd backEnd) { return new ScreenDrawTest(backEnd); }
 
 }  // namespace tq::test
 

@@ -17,6 +17,7 @@
 #include "playback/CDrawDisp.h"
 #include "playback/gui/CDispSubDlg.h"
 #include "playback/gui/CDispWndWidget.h"
+#include "playback/gui/CGlDraw.h"
 #include "playback/gui/ScreenDraw.h"
 #include "playback/gui/ViewSurface.h"
 #include "playback/gui/ViewWaitMsg.h"
@@ -228,9 +229,11 @@ class SessionViewTest : public QObject {
         },
         8000);
     QVERIFY2(frames.size() >= 4, "fewer than four distinct front pictures reached the screen");
-    // The back end the run asked for: OpenGL takes the planes unconverted.
+    // The back end the run asked for: OpenGL takes the planes unconverted on a GPU and
+    // pictures converted at the shown size on a software rasteriser.
     const bool gl = ProcessDrawCaps().acceleratedUsable.load() != 0;
-    QCOMPARE(view->Session().formatCode(), gl ? int(kDrawI420) : int(kDrawRgb32));
+    const bool planes = gl && CGlDraw::ChosenUpload() == CGlDraw::Upload::Planes;
+    QCOMPARE(view->Session().formatCode(), planes ? int(kDrawI420) : int(kDrawRgb32));
     QVERIFY(view->FrontSurface()->mode() == (gl ? ViewSurface::Mode::Accelerated : ViewSurface::Mode::Raster));
     QTRY_VERIFY_WITH_TIMEOUT(SurfaceTag(view->RearSurface(), 256, 144).camera == 1, 5000);
     view->SetSwap(true);
@@ -259,9 +262,9 @@ class SessionViewTest : public QObject {
     view->Session().StopPlay();
   }
 
-  // The raster back end gets each picture converted and scaled once, at the window's
-  // size: every flip and zoom still shows the paused frame where they put it, and the
-  // rear window converts at its own small size.
+  // The raster back end, and OpenGL on a software rasteriser, get each picture converted
+  // and scaled once, at the window's size: every flip and zoom still shows the paused
+  // frame where they put it, and the rear window converts at its own small size.
   void Single_pass_picture_lands_where_flags_and_zoom_put_it_data() {
     QTest::addColumn<int>("flags");
     QTest::addColumn<QRect>("zoom");  // null: the whole picture
@@ -297,6 +300,12 @@ class SessionViewTest : public QObject {
         }(),
         shown, 3000);
     QTRY_COMPARE_WITH_TIMEOUT(SurfaceTag(view->RearSurface(), 256, 144).camera, 1, 5000);
+    if (view->FrontSurface()->glCanvas() && CGlDraw::SoftwareRenderer()) {
+      // The canvases take the same single-pass pictures.
+      QCOMPARE(view->Session().formatCode(), int(kDrawRgb32));
+      QVERIFY(view->FrontSurface()->mode() == ViewSurface::Mode::Accelerated);
+      QVERIFY(view->RearSurface()->mode() == ViewSurface::Mode::Accelerated);
+    }
     if (view->Session().formatCode() == kDrawRgb32) {
       // Converted at the size each window shows: nothing is scaled again when painted.
       for (ViewSurface* surface : {view->FrontSurface(), view->RearSurface()}) {
@@ -333,6 +342,57 @@ class SessionViewTest : public QObject {
     view->SetPip(3);
     QVERIFY(serial() > hidden);
     QTRY_VERIFY_WITH_TIMEOUT(SurfaceTag(view->RearSurface(), 256, 144).frame > before, 3000);
+    view->Session().StopPlay();
+  }
+
+  // A window covered by another widget converts nothing while the uncovered one goes on;
+  // uncovered while paused, it converts the picture of the frame stepped to meanwhile.
+  void Covered_window_converts_nothing_and_catches_up_when_uncovered_data() {
+    QTest::addColumn<bool>("wholeView");
+    QTest::newRow("picture-in-picture covered") << false;
+    QTest::newRow("whole view under a panel") << true;
+  }
+  void Covered_window_converts_nothing_and_catches_up_when_uncovered() {
+    QFETCH(bool, wholeView);
+    QWidget top;
+    top.resize(640, 360);
+    auto* view = new CDispWndWidget(settings_.path().toStdString(), &owner_, &top);
+    view->setGeometry(0, 0, 640, 360);
+    view->SetPip(3);
+    auto* panel = new QWidget(&top);  // opaque, above the view
+    panel->setAutoFillBackground(true);
+    panel->hide();
+    top.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&top));
+    owner_.got.clear();
+    QVERIFY(Start(*view, 1));
+    QTRY_VERIFY_WITH_TIMEOUT(owner_.Count(int(kMsgPlay), kPlayStartIndexed) > 0, 5000);
+    view->Session().Seek(1000);
+    QTRY_COMPARE_WITH_TIMEOUT(SurfaceTag(view->RearSurface(), 256, 144).camera, 1, 5000);
+    if (view->Session().formatCode() != kDrawRgb32) QSKIP("OpenGL draws the planes itself");
+    const int frontBefore = SurfaceTag(view->FrontSurface(), 320, 180).frame;
+    const int rearBefore = SurfaceTag(view->RearSurface(), 256, 144).frame;
+    auto serial = [](ViewSurface* surface) {
+      PictureSlot& slot = surface->slot();
+      std::lock_guard<std::mutex> lock(slot.mutex);
+      return slot.serial;
+    };
+    panel->setGeometry(wholeView ? view->geometry()
+                                 : QRect(view->SubView()->mapTo(&top, QPoint(0, 0)), view->SubView()->size()));
+    panel->show();
+    panel->raise();
+    const uint64_t front = serial(view->FrontSurface()), rear = serial(view->RearSurface());
+    for (int i = 0; i < 3; ++i) view->Session().Step(true);
+    QCOMPARE(serial(view->RearSurface()), rear);
+    if (wholeView) QCOMPARE(serial(view->FrontSurface()), front);
+    else QVERIFY(serial(view->FrontSurface()) > front);
+    panel->hide();
+    QTRY_VERIFY_WITH_TIMEOUT(serial(view->RearSurface()) > rear, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(SurfaceTag(view->RearSurface(), 256, 144).frame > rearBefore, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(SurfaceTag(view->FrontSurface(), 320, 180).frame > frontBefore, 3000);
+    // One redraw each: the picture owed, not one per step missed.
+    QCOMPARE(serial(view->RearSurface()), rear + 1);
+    if (wholeView) QCOMPARE(serial(view->FrontSurface()), front + 1);
     view->Session().StopPlay();
   }
 

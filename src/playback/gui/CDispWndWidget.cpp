@@ -98,6 +98,10 @@ CDispWndWidget::CDispWndWidget(const std::string& settingsFolder, QObject* owner
   // A canvas that fails after its renderer bound: that window re-picks (raster).
   front_->SetAcceleratedFailureHandler([this] { Reselect(*session_); });
   sub_->surface()->SetAcceleratedFailureHandler([this] { Reselect(session_->rearView()); });
+  // A window that was hidden or covered converted nothing: shown again while paused, it
+  // converts the picture it owes (a playing one converts its next picture anyway).
+  front_->SetCatchUpHandler([this] { CatchUp(*session_); });
+  sub_->surface()->SetCatchUpHandler([this] { CatchUp(session_->rearView()); });
   ResetZoom();
 }
 
@@ -110,6 +114,10 @@ PlaybackObserver* CDispWndWidget::WaitObserver() const { return observer_.get();
 
 void CDispWndWidget::Reselect(CDrawWnd& window) {
   window.ReselectRenderer();
+  if (session_->playMode() != kPlayNone && session_->paused()) window.RedrawWindow();
+}
+
+void CDispWndWidget::CatchUp(CDrawWnd& window) {
   if (session_->playMode() != kPlayNone && session_->paused()) window.RedrawWindow();
 }
 

@@ -90,6 +90,7 @@ class CDispWndWidget : public QWidget {
   void ApplyZoom();
   void RefreshSubView();
   void Reselect(CDrawWnd& window);
+  void CatchUp(CDrawWnd& window);
   void ShowWait(bool show);
 
   QObject* owner_;

@@ -53,35 +53,16 @@ bool CRasterDraw::Draw(const DrawPicture* picture, int flags, bool present) {
 bool CRasterDraw::BeginDirect(int, int, DirectTarget* target) {
   *target = DirectTarget{};
   if (!surface()) return false;
-  const QSize shown = surface()->shownSize();
-  PictureSlot& s = surface()->slot();
-  s.mutex.lock();  // released by EndDirect; the painter waits at most one conversion
+  surface()->LendImage(target);
   direct_ = true;
-  if (shown.isEmpty()) return true;  // hidden: nothing to convert
-  // The image is reused while the window keeps its size: no allocation per picture.
-  if (s.image.size() != shown || s.image.format() != QImage::Format_RGB32)
-    s.image = QImage(shown, QImage::Format_RGB32);
-  if (s.image.isNull()) return true;
-  target->data = s.image.bits();
-  target->linesize = int(s.image.bytesPerLine());
-  target->width = shown.width();
-  target->height = shown.height();
   return true;
 }
 
 bool CRasterDraw::EndDirect(int flags, bool present, bool converted) {
   if (!direct_ || !surface()) return false;
-  PictureSlot& s = surface()->slot();
-  s.SetViewLocked(flags, zoom_);
-  if (converted) {
-    // Turned in place: the painter then copies the picture without a transform.
-    const bool mirror = flags & kMirrorLeftRight, flip = flags & kFlipUpDown;
-    if (mirror || flip) s.image.mirror(mirror, flip);
-    s.appliedFlags = flags & (kMirrorLeftRight | kFlipUpDown);
-    s.PublishedLocked(kDrawRgb32, s.image.width(), s.image.height(), true);
-  }
+  // Turned in place: the painter then copies the picture without a transform.
+  surface()->ReturnImage(flags, zoom_, converted, true);
   direct_ = false;
-  s.mutex.unlock();
   if (present) surface()->RequestPaint();
   return true;
 }

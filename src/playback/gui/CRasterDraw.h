@@ -1,8 +1,8 @@
 // The raster back end: BGRA pictures converted by the view (format code 4), drawn with
 // QPainter on the GUI thread. The view converts and scales each picture once, straight
 // into the surface's image at the window's size (BeginDirect/EndDirect), so painting is
-// a plain copy; nothing is converted for a hidden window. Pictures handed to Draw are
-// kept at their own size and stretched at every paint.
+// a plain copy; nothing is converted for a hidden or covered window. Pictures handed to
+// Draw are kept at their own size and stretched at every paint.
 //
 // DrawWindow: a ViewSurface*. Draw copies the picture into the surface's slot under the
 // slot mutex and queues a present; it never waits for the GUI thread.

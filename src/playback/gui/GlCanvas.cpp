@@ -38,6 +38,18 @@ void main() {
 }
 )";
 
+// A BGRA picture uploaded as RGBA bytes: blue sits in the red channel.
+constexpr char kBgraFragmentShader[] = R"(
+#ifdef GL_ES
+precision mediump float;
+#endif
+uniform sampler2D picture;
+varying vec2 uv;
+void main() {
+  gl_FragColor = vec4(texture2D(picture, uv).bgr, 1.0);
+}
+)";
+
 constexpr int kPositionAttribute = 0;
 constexpr int kTexCoordAttribute = 1;
 
@@ -48,6 +60,13 @@ bool BuildYuvProgram(QOpenGLShaderProgram& program) {
   program.bindAttributeLocation("texCoord", kTexCoordAttribute);
   return program.addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) &&
          program.addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader) && program.link();
+}
+
+bool BuildBgraProgram(QOpenGLShaderProgram& program) {
+  program.bindAttributeLocation("position", kPositionAttribute);
+  program.bindAttributeLocation("texCoord", kTexCoordAttribute);
+  return program.addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) &&
+         program.addShaderFromSourceCode(QOpenGLShader::Fragment, kBgraFragmentShader) && program.link();
 }
 
 GlCanvas::GlCanvas(ViewSurface* surface) : QOpenGLWidget(surface), surface_(surface) {
@@ -71,20 +90,26 @@ void GlCanvas::MarkFailed() {
 
 void GlCanvas::ReleaseGl() {
   glDeleteTextures(int(textures_.size()), textures_.data());
+  glDeleteTextures(1, &bgraTexture_);
   textures_ = {};
+  bgraTexture_ = 0;
   program_.removeAllShaders();
+  bgraProgram_.removeAllShaders();
   ready_ = false;
   uploaded_ = 0;
+  bgraUploaded_ = 0;
+  texWidth_ = texHeight_ = bgraWidth_ = bgraHeight_ = 0;
 }
 
 void GlCanvas::initializeGL() {
   initializeOpenGLFunctions();
-  if (!BuildYuvProgram(program_)) {
-    MarkFailed();  // rare: the probe built the same program
+  if (!BuildYuvProgram(program_) || !BuildBgraProgram(bgraProgram_)) {
+    MarkFailed();  // rare: the probe built the same programs
     return;
   }
   glGenTextures(int(textures_.size()), textures_.data());
-  for (unsigned t : textures_) {
+  glGenTextures(1, &bgraTexture_);
+  for (unsigned t : {textures_[0], textures_[1], textures_[2], bgraTexture_}) {
     glBindTexture(GL_TEXTURE_2D, t);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -96,7 +121,12 @@ void GlCanvas::initializeGL() {
   program_.setUniformValue("planeU", 1);
   program_.setUniformValue("planeV", 2);
   program_.release();
+  bgraProgram_.bind();
+  bgraProgram_.setUniformValue("picture", 0);
+  bgraProgram_.release();
   uploaded_ = 0;
+  bgraUploaded_ = 0;
+  texWidth_ = texHeight_ = bgraWidth_ = bgraHeight_ = 0;
   ready_ = true;
   // A context lost with its window (re-parenting) takes the textures with it.
   connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
@@ -129,40 +159,93 @@ void GlCanvas::UploadLocked() {
   uploaded_ = s.serial;
 }
 
+// Slot mutex held. The texture keeps its size while the picture does (the canvas's size
+// for single-pass pictures): only the pixels are sent again.
+void GlCanvas::UploadBgraLocked() {
+  const PictureSlot& s = surface_->slot();
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glBindTexture(GL_TEXTURE_2D, bgraTexture_);
+  if (bgraWidth_ != s.image.width() || bgraHeight_ != s.image.height())
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, s.image.width(), s.image.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 s.image.constBits());
+  else
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, s.image.width(), s.image.height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                    s.image.constBits());
+  bgraWidth_ = s.image.width();
+  bgraHeight_ = s.image.height();
+  bgraUploaded_ = s.serial;
+}
+
 void GlCanvas::paintGL() {
-  glClearColor(0.f, 0.f, 0.f, 1.f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  // The picture's quad covers the whole canvas: black is filled in only when it is not
+  // drawn (a software rasteriser pays for every pixel written).
+  struct Black {
+    GlCanvas* canvas;
+    bool drawn = false;
+    ~Black() {
+      if (drawn) return;
+      canvas->glClearColor(0.f, 0.f, 0.f, 1.f);
+      canvas->glClear(GL_COLOR_BUFFER_BIT);
+    }
+  } black{this};
   if (!ready_ || failed_.load()) return;
   PictureSlot& s = surface_->slot();
   std::lock_guard<std::mutex> lock(s.mutex);
   surface_->CountPresent();
-  const size_t need = size_t(s.width) * s.height + 2 * size_t((s.width + 1) / 2) * ((s.height + 1) / 2);
-  if (s.black || s.format != kDrawI420 || s.width <= 0 || s.planes.size() < need) return;
-  if (uploaded_ != s.serial) UploadLocked();
+  QOpenGLShaderProgram* program = &program_;
+  int flags = s.flags;
+  QRect src;
+  if (s.format == kDrawRgb32) {
+    // Rows of 4 bytes: QImage's lines are packed, which the upload relies on.
+    if (s.black || s.image.isNull() || s.image.bytesPerLine() != qsizetype(s.image.width()) * 4) return;
+    if (bgraUploaded_ != s.serial) UploadBgraLocked();
+    program = &bgraProgram_;
+    flags ^= s.appliedFlags;
+    src = s.prepared ? s.image.rect() : SourceRectLocked(s);
+    // A picture made at the canvas's size is shown texel for texel; one from before a
+    // resize, or a whole picture handed to Draw, is stretched.
+    const QSize device = size() * devicePixelRatioF();
+    glBindTexture(GL_TEXTURE_2D, bgraTexture_);
+    const GLint filter = src.size() == device ? GL_NEAREST : GL_LINEAR;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  } else {
+    const size_t need = size_t(s.width) * s.height + 2 * size_t((s.width + 1) / 2) * ((s.height + 1) / 2);
+    if (s.black || s.format != kDrawI420 || s.width <= 0 || s.planes.size() < need) return;
+    if (uploaded_ != s.serial) UploadLocked();
+    src = SourceRectLocked(s);
+  }
   // Texture row 0 is the picture's top row. The zoom rectangle picks the part shown; a
   // flip or mirror swaps the ends of the picked range.
-  const QRect src = SourceRectLocked(s);
-  float u0 = float(src.left()) / s.width, u1 = float(src.right() + 1) / s.width;
-  float v0 = float(src.top()) / s.height, v1 = float(src.bottom() + 1) / s.height;
-  if (s.flags & kMirrorLeftRight) std::swap(u0, u1);
-  if (s.flags & kFlipUpDown) std::swap(v0, v1);
+  const int texW = s.format == kDrawRgb32 ? s.image.width() : s.width;
+  const int texH = s.format == kDrawRgb32 ? s.image.height() : s.height;
+  float u0 = float(src.left()) / texW, u1 = float(src.right() + 1) / texW;
+  float v0 = float(src.top()) / texH, v1 = float(src.bottom() + 1) / texH;
+  if (flags & kMirrorLeftRight) std::swap(u0, u1);
+  if (flags & kFlipUpDown) std::swap(v0, v1);
   // Corners top-left, top-right, bottom-left, bottom-right (a strip).
   const GLfloat position[] = {-1, 1, 1, 1, -1, -1, 1, -1};
   const GLfloat texCoord[] = {u0, v0, u1, v0, u0, v1, u1, v1};
-  program_.bind();
-  for (int i = 0; i < 3; ++i) {
-    glActiveTexture(GL_TEXTURE0 + unsigned(i));
-    glBindTexture(GL_TEXTURE_2D, textures_[size_t(i)]);
+  black.drawn = true;
+  program->bind();
+  if (program == &program_) {
+    for (int i = 0; i < 3; ++i) {
+      glActiveTexture(GL_TEXTURE0 + unsigned(i));
+      glBindTexture(GL_TEXTURE_2D, textures_[size_t(i)]);
+    }
+  } else {
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, bgraTexture_);
   }
-  program_.enableAttributeArray(kPositionAttribute);
-  program_.enableAttributeArray(kTexCoordAttribute);
-  program_.setAttributeArray(kPositionAttribute, position, 2);
-  program_.setAttributeArray(kTexCoordAttribute, texCoord, 2);
+  program->enableAttributeArray(kPositionAttribute);
+  program->enableAttributeArray(kTexCoordAttribute);
+  program->setAttributeArray(kPositionAttribute, position, 2);
+  program->setAttributeArray(kTexCoordAttribute, texCoord, 2);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-  program_.disableAttributeArray(kPositionAttribute);
-  program_.disableAttributeArray(kTexCoordAttribute);
+  program->disableAttributeArray(kPositionAttribute);
+  program->disableAttributeArray(kTexCoordAttribute);
   glActiveTexture(GL_TEXTURE0);
-  program_.release();
+  program->release();
 }
 
 }  // namespace tq

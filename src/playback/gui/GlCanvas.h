@@ -1,6 +1,7 @@
-// The OpenGL canvas of a view surface: shows the slot's planar YUV picture, converted to
-// RGB by a shader; flips, mirror and the zoom rectangle are texture coordinates. GUI
-// thread only (Qt calls initializeGL/paintGL there).
+// The OpenGL canvas of a view surface: shows the slot's picture, planar YUV converted to
+// RGB by a shader, or BGRA (mostly made at the canvas's size already) copied through;
+// flips, mirror and the zoom rectangle are texture coordinates. GUI thread only (Qt calls
+// initializeGL/paintGL there).
 #pragma once
 
 #include <QOpenGLFunctions>
@@ -17,6 +18,8 @@ class ViewSurface;
 // Compiles and links the YUV to RGB program in the current context. Also used by the
 // probe, so that a driver that cannot build it is found before any view binds.
 bool BuildYuvProgram(QOpenGLShaderProgram& program);
+// The same for the program that shows a BGRA picture.
+bool BuildBgraProgram(QOpenGLShaderProgram& program);
 
 class GlCanvas : public QOpenGLWidget, protected QOpenGLFunctions {
   Q_OBJECT
@@ -37,14 +40,19 @@ class GlCanvas : public QOpenGLWidget, protected QOpenGLFunctions {
 
  private:
   void UploadLocked();
+  void UploadBgraLocked();
   void ReleaseGl();
 
   ViewSurface* surface_;
   QOpenGLShaderProgram program_;
+  QOpenGLShaderProgram bgraProgram_;
   std::array<unsigned, 3> textures_{};  // Y, U, V
+  unsigned bgraTexture_ = 0;
   bool ready_ = false;
   uint64_t uploaded_ = 0;  // serial of the picture in the textures
   int texWidth_ = 0, texHeight_ = 0;
+  uint64_t bgraUploaded_ = 0;
+  int bgraWidth_ = 0, bgraHeight_ = 0;
   std::atomic<bool> failed_{false};
 };
 

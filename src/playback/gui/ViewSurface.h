@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <cstdint>
@@ -30,7 +31,7 @@ struct PictureSlot {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> planes;  // I420 rows packed: Y (w x h), U and V ((w+1)/2 x (h+1)/2)
-  QImage image;                 // BGRA picture of the raster back end
+  QImage image;                 // BGRA picture (raster, and OpenGL at the shown size)
   int flags = 0;                // kFlipUpDown | kMirrorLeftRight
   // `image` was made at the window's size from the zoom rectangle, with these flags
   // already applied: painted 1:1, the zoom not applied again.
@@ -86,11 +87,24 @@ class ViewSurface : public QWidget {
   void ShowBlack();
   PictureSlot& slot() { return slot_; }
   // Any thread: the size in device pixels the surface shows pictures at; 0 x 0 while it
-  // is hidden (nothing needs converting for it then).
+  // is hidden, covered by other widgets or in a minimised window (nothing needs
+  // converting for it then).
   QSize shownSize() const {
     const uint64_t v = shownSize_.load();
     return QSize(int(v >> 32), int(v & 0xFFFFFFFFu));
   }
+
+  // Single-pass drawing for a back end (see CDraw::BeginDirect). LendImage takes the slot
+  // mutex and points `target` at the BGRA image at the shown size (an empty target when
+  // the surface shows nothing: the picture is then owed). ReturnImage publishes what was
+  // converted, with the flags turned in place when `turnInPlace` (otherwise the painter
+  // applies them), and releases the mutex.
+  void LendImage(DirectTarget* target);
+  void ReturnImage(int flags, const ZoomRect* zoom, bool converted, bool turnInPlace);
+
+  // GUI thread. Called when the surface shows again after a picture was owed to it (the
+  // view's owner redraws a paused picture; a playing one converts its next picture).
+  void SetCatchUpHandler(std::function<void()> handler) { onCatchUp_ = std::move(handler); }
 
   // GUI thread. The OpenGL canvas could not start after its renderer bound: `handler`
   // (set by the view's owner) picks another renderer for this window, queued.
@@ -109,15 +123,25 @@ class ViewSurface : public QWidget {
 
  private:
   void ApplyMode();
-  void UpdateShownSize(bool shown);
+  // Recomputes the shown size (visibility, coverage, the window's state); on the way back
+  // from showing nothing, repaints and catches up an owed picture.
+  void RefreshShown();
+  bool ShowsNothing() const;
 
   PictureSlot slot_;
   std::atomic<GlCanvas*> gl_{nullptr};  // child widget, written once on the GUI thread
   std::atomic<Mode> mode_{Mode::None};
   std::atomic<bool> paintPending_{false};
   std::atomic<uint64_t> shownSize_{0};  // width << 32 | height, written on the GUI thread
+  // A picture was not converted because the surface showed nothing: caught up with one
+  // redraw when it shows again. Set and cleared under the slot mutex, read anywhere.
+  std::atomic<bool> owed_{false};
   uint64_t presents_ = 0;  // GUI thread
   std::function<void()> onFailure_;  // GUI thread
+  std::function<void()> onCatchUp_;  // GUI thread
+  // Polls the coverage while a picture is owed to a shown but covered surface: Qt tells a
+  // widget nothing when a sibling stops covering it.
+  QTimer coverPoll_;
 };
 
 }  // namespace tq
