@@ -63,7 +63,7 @@ void ScreenPlay(benchmark::State& state, Back back) {
   if (!EnsureMedia()) return state.SkipWithError("cannot generate the media");
   const bool accelerated = back != Back::Raster;
   CGlDraw::SetUpload(back == Back::OpenGlPlanes ? CGlDraw::Upload::Planes : CGlDraw::Upload::Auto);
-  RegisterScreenDraw(accelerated);
+  RegisterScreenDraw(accelerated, accelerated);
   QTemporaryDir settings;
   QObject owner;
   CDispWndWidget view(settings.path().toStdString(), &owner);

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   tq::CMapViewEdge::PrepareProcess();
   QApplication app(argc, argv);
   tq::InitGuiSkin(1, tq::UiFontsFor("english", 1));
-  tq::RegisterScreenDraw(gl);
+  tq::RegisterScreenDraw(gl, gl);
   int failed = 0;
   for (QObject* test : gl ? tq::test::GlGuiTests() : tq::test::AllGuiTests()) {
     if (!only || std::strcmp(test->metaObject()->className() + std::strlen("tq::test::"), only) == 0)

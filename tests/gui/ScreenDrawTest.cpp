@@ -258,11 +258,26 @@ class ScreenDrawTest : public QObject {
     QCOMPARE(r.draw->Init(nullptr, P::kWidth, P::kHeight), int(kDrawFailed));
   }
 
+  // The viewer's own registration takes OpenGL only where it runs on a graphics card: on a
+  // software rasteriser the raster back end is the cheaper one. Tests opt in explicitly.
+  void Software_opengl_is_passed_over_unless_asked_for() {
+    if (!accelerated_) QSKIP("needs an OpenGL context");
+    RegisterScreenDraw(true, false);
+    ProbeDraw(nullptr);
+    const int byDefault = ProcessDrawCaps().acceleratedUsable.load();
+    const bool software = CGlDraw::SoftwareRenderer();
+    RegisterScreenDraw(true, true);
+    ProbeDraw(nullptr);
+    const int asked = ProcessDrawCaps().acceleratedUsable.load();
+    QCOMPARE(asked, 1);
+    QCOMPARE(byDefault, software ? 0 : 1);
+  }
+
   // An OpenGL start that fails (no canvas in the window) switches OpenGL off for the
   // process and the view draws with the raster back end.
   void Failed_accelerated_start_falls_back_to_raster() {
     if (accelerated_) QSKIP("checked in the raster run, where no canvas can exist");
-    RegisterScreenDraw(true);
+    RegisterScreenDraw(true, true);
     ProcessDrawCaps().acceleratedUsable.store(1);
     ViewSurface surface;  // no OpenGL canvas
     CDrawDisp disp;

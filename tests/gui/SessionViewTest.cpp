@@ -438,7 +438,7 @@ class SessionViewTest : public QObject {
     QCOMPARE(later->Session().formatCode(), int(kDrawRgb32));
     later->Session().StopPlay();
     // Registered anew, OpenGL is tried again (the classes after this one draw with it).
-    RegisterScreenDraw(true);
+    RegisterScreenDraw(true, true);
     auto fresh = MakeView({640, 360});
     QCOMPARE(ProcessDrawCaps().acceleratedUsable.load(), 1);
   }

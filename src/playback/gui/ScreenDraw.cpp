@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/TraceLog.h"
 #include "playback/CDrawDisp.h"
 #include "playback/gui/CGlDraw.h"
 #include "playback/gui/CRasterDraw.h"
@@ -11,13 +12,19 @@ namespace {
 bool registered = false;  // GUI thread
 }  // namespace
 
-void RegisterScreenDraw(bool accelerated) {
+void RegisterScreenDraw(bool accelerated, bool softwareGl) {
   registered = true;
   DrawBackend gl;
   if (accelerated) {
     gl.create = [] { return std::unique_ptr<CDraw>(std::make_unique<CGlDraw>()); };
-    gl.probe = [](DrawWindow, DrawCapabilities& caps) {
-      caps.acceleratedUsable.store(CGlDraw::ProbeContext() ? 1 : 0);
+    gl.probe = [softwareGl](DrawWindow, DrawCapabilities& caps) {
+      bool usable = CGlDraw::ProbeContext();
+      if (usable && CGlDraw::SoftwareRenderer() && !softwareGl) {
+        TraceLog("RegisterScreenDraw", __LINE__,
+                 "OpenGL renders in software here: the raster back end draws instead\n");
+        usable = false;
+      }
+      caps.acceleratedUsable.store(usable ? 1 : 0);
     };
   }
   RegisterDrawBackend(DrawKind::Accelerated, std::move(gl));
