@@ -105,6 +105,7 @@ void CDispWnd::PlayThread() {
   uint32_t anchorTime = 0;
   bool freshRear = true;
   bool aheadRunning = false;
+  uint32_t frontTime = 0;  // media time of the front picture presented last
   uint32_t sleepMs = kFirstPassSleepMs;
 
   while (playMode_ != kPlayNone) {
@@ -163,12 +164,14 @@ void CDispWnd::PlayThread() {
           anchored = true;
           pictureAnchorTick_ = now;
           PresentAhead(*this);
+          frontTime = shownTime;
           Post(kPlayPosition, anchorTime);
           sleepMs = 0;
         } else {
           const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
           if (int64_t(now - anchorTick) > due - kEarlyMarginMs) {
             PresentAhead(*this);
+            frontTime = shownTime;
             const bool key = table->at(front).key != 0;
             if (key) Post(kPlayPosition, shownTime);
             sleepMs = key ? 1 : 0;
@@ -180,7 +183,11 @@ void CDispWnd::PlayThread() {
       if (rear >= 0 && anchored) {
         const uint32_t shownTime = rear_.table->at(rear).timeMs;
         const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
-        if (freshRear || int64_t(TickCountMs() - anchorTick) > due - kEarlyMarginMs) {
+        // The rear decodes on its own worker: when the front falls behind its schedule
+        // (a machine too busy for the speed), the rear waits for it instead of running
+        // ahead of the picture it belongs with.
+        const bool withFront = int64_t(shownTime) <= int64_t(frontTime) + 1000 / std::max(1, fps);
+        if (freshRear || (withFront && int64_t(TickCountMs() - anchorTick) > due - kEarlyMarginMs)) {
           PresentAhead(rear_);
           freshRear = false;
         } else {
