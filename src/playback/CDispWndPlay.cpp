@@ -106,6 +106,7 @@ void CDispWnd::PlayThread() {
   bool freshRear = true;
   bool aheadRunning = false;
   uint32_t frontTime = 0;  // media time of the front picture presented last
+  uint32_t rearTime = 0;   // and of the rear one
   uint32_t sleepMs = kFirstPassSleepMs;
 
   while (playMode_ != kPlayNone) {
@@ -115,6 +116,7 @@ void CDispWnd::PlayThread() {
       aheadRunning = true;
     }
     int32_t front = -1, rear = -1;
+    int rearState = kAheadEnd;
     if (presenting) {
       std::unique_lock<std::mutex> lock(indexMutex_);
       if (reposition_.exchange(0)) {
@@ -151,7 +153,7 @@ void CDispWnd::PlayThread() {
         sleepMs = kIdleSleepMs;
         presenting = false;
       }
-      if (presenting && rearPresent_) PeekAhead(rear_, &rear);
+      if (presenting && rearPresent_) rearState = PeekAhead(rear_, &rear);
     }
 
     if (presenting) {
@@ -169,7 +171,11 @@ void CDispWnd::PlayThread() {
           sleepMs = 0;
         } else {
           const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
-          if (int64_t(now - anchorTick) > due - kEarlyMarginMs) {
+          // Nor does the front run ahead of a rear whose next picture is still being
+          // decoded two of its frames behind: both stay in step on a busy machine.
+          const bool rearBehind = rearState == kAheadUnknown && !freshRear &&
+                                  int64_t(rearTime) + 2000 / std::max(1, rear_.fps) < int64_t(shownTime);
+          if (!rearBehind && int64_t(now - anchorTick) > due - kEarlyMarginMs) {
             PresentAhead(*this);
             frontTime = shownTime;
             const bool key = table->at(front).key != 0;
@@ -189,6 +195,7 @@ void CDispWnd::PlayThread() {
         const bool withFront = int64_t(shownTime) <= int64_t(frontTime) + 1000 / std::max(1, fps);
         if (freshRear || (withFront && int64_t(TickCountMs() - anchorTick) > due - kEarlyMarginMs)) {
           PresentAhead(rear_);
+          rearTime = shownTime;
           freshRear = false;
         } else {
           sleepMs = std::min<uint32_t>(sleepMs, 1);
