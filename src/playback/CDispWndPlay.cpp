@@ -157,6 +157,27 @@ void CDispWnd::PlayThread() {
     }
 
     if (presenting) {
+      // The rear before the front (a rear picture due with the front one is on screen
+      // first) and again after it (one that waited for this front picture).
+      const auto presentRear = [&] {
+        if (rear < 0 || !anchored) return;
+        const uint32_t shownTime = rear_.table->at(rear).timeMs;
+        const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
+        // The rear decodes on its own worker: when the front falls behind its schedule
+        // (a machine too busy for the speed), the rear waits for it instead of running
+        // ahead of the picture it belongs with.
+        const bool withFront = int64_t(shownTime) <= int64_t(frontTime) + 1000 / std::max(1, fps);
+        if (freshRear || (withFront && int64_t(TickCountMs() - anchorTick) > due - kEarlyMarginMs)) {
+          PresentAhead(rear_);
+          rearTime = shownTime;
+          freshRear = false;
+          rear = -1;
+          rearState = kAheadUnknown;  // its next one is looked at in the next pass
+        } else {
+          sleepMs = 1;
+        }
+      };
+      presentRear();
       const uint64_t now = TickCountMs();
       if (front >= 0) {
         const uint32_t shownTime = table->at(front).timeMs;
@@ -172,9 +193,11 @@ void CDispWnd::PlayThread() {
         } else {
           const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
           // Nor does the front run ahead of a rear whose next picture is still being
-          // decoded two of its frames behind: both stay in step on a busy machine.
-          const bool rearBehind = rearState == kAheadUnknown && !freshRear &&
-                                  int64_t(rearTime) + 2000 / std::max(1, rear_.fps) < int64_t(shownTime);
+          // decoded although it belongs before this one: both stay in step on a busy
+          // machine. (A rear picture already decoded never holds the front up, so a gap
+          // in either recording cannot make them wait for each other.)
+          const bool rearBehind = rearPresent_ && !freshRear && rearState == kAheadUnknown &&
+                                  int64_t(rearTime) + 1000 / std::max(1, rear_.fps) < int64_t(shownTime);
           if (!rearBehind && int64_t(now - anchorTick) > due - kEarlyMarginMs) {
             PresentAhead(*this);
             frontTime = shownTime;
@@ -186,21 +209,7 @@ void CDispWnd::PlayThread() {
           }
         }
       }
-      if (rear >= 0 && anchored) {
-        const uint32_t shownTime = rear_.table->at(rear).timeMs;
-        const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
-        // The rear decodes on its own worker: when the front falls behind its schedule
-        // (a machine too busy for the speed), the rear waits for it instead of running
-        // ahead of the picture it belongs with.
-        const bool withFront = int64_t(shownTime) <= int64_t(frontTime) + 1000 / std::max(1, fps);
-        if (freshRear || (withFront && int64_t(TickCountMs() - anchorTick) > due - kEarlyMarginMs)) {
-          PresentAhead(rear_);
-          rearTime = shownTime;
-          freshRear = false;
-        } else {
-          sleepMs = std::min<uint32_t>(sleepMs, 1);
-        }
-      }
+      presentRear();
     }
 
     FeedSound();
