@@ -1,6 +1,9 @@
 #include "container/MediaFile.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <stdio_ext.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +37,23 @@ std::unique_ptr<MediaFile> MediaFile::Open(const std::string& path, const char* 
   return std::unique_ptr<MediaFile>(new MediaFile(f, path));
 }
 
+std::unique_ptr<MediaFile> MediaFile::OpenInMemory(const std::string& name) {
+  const int fd = ::memfd_create(name.c_str(), MFD_CLOEXEC);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "wb+");
+  if (!f) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<MediaFile>(new MediaFile(f, name));
+}
+
+void MediaFile::SkipAccessTimes() {
+  const int fd = ::fileno(file_);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NOATIME);  // EPERM for a non-owner: kept as is
+}
+
 MediaFile::~MediaFile() { std::fclose(file_); }
 
 bool MediaFile::Read(void* buffer, size_t bytes) {
@@ -43,7 +63,7 @@ bool MediaFile::Read(void* buffer, size_t bytes) {
 bool MediaFile::ReadAt(uint64_t offset, void* buffer, size_t bytes) {
   if (offset > kMaxMediaFileSize || bytes > kMaxMediaFileSize - offset) return false;
   // Pending buffered writes must reach the descriptor before it is read directly.
-  if (std::fflush(file_) != 0) return false;
+  if (::__fpending(file_) > 0 && std::fflush(file_) != 0) return false;
   auto* out = static_cast<uint8_t*>(buffer);
   while (bytes > 0) {
     ssize_t n = ::pread(::fileno(file_), out, bytes, off_t(offset));

@@ -19,6 +19,9 @@ class MediaFile {
   // mode is a stdio mode ("rb", "rb+", "wb"). On failure returns null and sets *error.
   static std::unique_ptr<MediaFile> Open(const std::string& path, const char* mode,
                                          OpenError* error = nullptr);
+  // An anonymous read-write file in memory (named `name` for diagnostics only): scratch
+  // space that never touches a file system and is gone when closed. Null on failure.
+  static std::unique_ptr<MediaFile> OpenInMemory(const std::string& name);
   ~MediaFile();
   MediaFile(const MediaFile&) = delete;
   MediaFile& operator=(const MediaFile&) = delete;
@@ -28,6 +31,10 @@ class MediaFile {
   // without moving the stream position: for walking 16-byte frame records and reading
   // single sample-table entries, where a buffered read would fetch a whole block each time.
   bool ReadAt(uint64_t offset, void* buffer, size_t bytes);
+  // Reads through this file stop updating its access time where the system allows it (the
+  // owner of the file): a walk of thousands of small reads otherwise pays for the check
+  // on each one. Nothing changes when it is not allowed.
+  void SkipAccessTimes();
   bool Write(const void* buffer, size_t bytes);
   bool Seek(uint64_t offset);             // from the start of the file
   uint64_t Tell();

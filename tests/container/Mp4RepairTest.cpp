@@ -202,6 +202,39 @@ TEST(Mp4Repair, cut_anywhere_keeps_exactly_the_complete_records_before_it) {
   }
 }
 
+// The walk reads a block after each record it fetches and takes the records lying wholly
+// inside it from there: a record that ends exactly at the block's end, one cut by it, and
+// a long chain of tiny sound frames running over several blocks must each be found, with
+// the file whole and cut inside any record.
+TEST(Mp4Repair, records_at_the_edges_of_a_read_block_are_all_found) {
+  const struct {
+    uint32_t size, extra;
+  } rows[] = {{990, 0}, {991, 0}, {992, 0}, {993, 0}, {988, 4}, {989, 4}, {1008, 0}, {1009, 0}};
+  TempDir dir;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.size) + "+" + std::to_string(row.extra));
+    CameraSpec spec;
+    spec.frames = {{1, 1, 1000, 5000, 0}};
+    for (uint32_t i = 0; i < 3; ++i) spec.frames.push_back({2, 0, 1000 + 64 * i, row.size, row.extra});
+    spec.frames.push_back({1, 0, 1033, 3000, 0});
+    for (uint32_t i = 0; i < 100; ++i) spec.frames.push_back({2, 0, 1192 + 64 * i, 8 + i % 3, 0});
+    spec.frames.push_back({1, 0, 1066, 3000, 0});
+    std::vector<Placed> placed;
+    const size_t full = BuildCameraFile(spec, &placed).size();
+    // Cuts in the large sound records and in every seventh record of the chain (spread
+    // over its blocks), inside the record and inside its sample.
+    std::vector<size_t> cuts = {full};
+    for (size_t i = 1; i < placed.size(); ++i)
+      if (i <= 5 || i % 7 == 0)
+        for (uint32_t at : {placed[i].recordStart + 9u, placed[i].end - 1u}) cuts.push_back(at);
+    for (size_t cut : cuts) {
+      SCOPED_TRACE(cut);
+      Prepared p = Prepare(dir, spec, cut, "edge.mp4");
+      ExpectRepairedAsModel(p, Validate(p.path));
+    }
+  }
+}
+
 TEST(Mp4Repair, dry_run_reports_the_repair_and_writes_nothing) {
   CameraSpec spec;
   spec.frames = Interleaved(6, true);
