@@ -300,10 +300,6 @@ void CDispWnd::StartThreads(int startSecond, bool startPaused) {
     playMode_ = kPlayNone;
     return;
   }
-  if (!StartAhead()) {
-    playMode_ = kPlayNone;
-    return;
-  }
   try {
     playThread_ = std::thread(&CDispWnd::PlayThread, this);
   } catch (const std::system_error&) {
@@ -381,7 +377,6 @@ void CDispWnd::StopPlay() {
     if (playThread_.joinable()) playThread_.join();
     audio_.Clear();
   }
-  StopAhead();
   ReleaseAudio();
   input_.reset();
   inputVideo_ = inputAudio_ = -1;
