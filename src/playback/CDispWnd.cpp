@@ -300,6 +300,10 @@ void CDispWnd::StartThreads(int startSecond, bool startPaused) {
     playMode_ = kPlayNone;
     return;
   }
+  if (!StartAhead()) {
+    playMode_ = kPlayNone;
+    return;
+  }
   try {
     playThread_ = std::thread(&CDispWnd::PlayThread, this);
   } catch (const std::system_error&) {
@@ -377,6 +381,7 @@ void CDispWnd::StopPlay() {
     if (playThread_.joinable()) playThread_.join();
     audio_.Clear();
   }
+  StopAhead();
   ReleaseAudio();
   input_.reset();
   inputVideo_ = inputAudio_ = -1;
@@ -451,17 +456,28 @@ void CDispWnd::Step(bool forward) {
 
 void CDispWnd::Seek(uint32_t ms) {
   if (playMode_ == kPlayNone) return;
-  {
+  if (!paused_) {
+    // play_thread and the decode-ahead workers are parked before the cursors move: a
+    // picture decoded, or about to be presented, for the old position must never reach
+    // the screen or the position report after the seek.
+    pauseRequest_ = 1;
+    paused_ = 1;
+    pauseAck_.Wait();
     std::lock_guard<std::mutex> lock(indexMutex_);
-    if (!paused_) audioAlign_ = true;
+    audioAlign_ = true;
     AudClose();
     SeekView(ms);
     if (rearPresent_) rear_.SeekView(ms);
-    if (!paused_) {
-      reposition_ = 1;
-      if (speed_ == kSpeed1X) AudStart();
-      return;
-    }
+    reposition_ = 1;
+    paused_ = 0;
+    if (speed_ == kSpeed1X) AudStart();
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(indexMutex_);
+    AudClose();
+    SeekView(ms);
+    if (rearPresent_) rear_.SeekView(ms);
   }
   stepped_ = 0;
   int32_t shown = -1;

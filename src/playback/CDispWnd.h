@@ -4,10 +4,17 @@
 // hears about progress through posted play messages only.
 //
 // Threads: the user-interface thread calls every public operation; run_thread indexes;
-// play_thread presents. Locks, in order: indexMutex_ -> a view's frameMutex, and
-// indexMutex_ -> audioMutex_. indexMutex_ guards the cursors, reposition request and speed
-// changes; audioMutex_ the wave-out device, the audio cursor and the audio decoder; flags
-// shared without them are atomics. The device's own thread touches waveQ_ only.
+// one decode-ahead worker per view takes that view's frames from the index and decodes
+// them into its queue (the two decoders run side by side instead of in turn); play_thread
+// presents what is due from the queues. Locks, in order: indexMutex_ -> a view's
+// frameMutex, indexMutex_ -> audioMutex_, and indexMutex_ -> a view's ahead.mutex;
+// ahead.mutex is never held while a frameMutex or indexMutex_ is taken. indexMutex_
+// guards the cursors, reposition request and speed changes; audioMutex_ the
+// wave-out device, the audio cursor and the audio decoder; ahead.mutex a view's queue and
+// its worker's run/busy flags; flags shared without them are atomics. play_thread parks
+// the workers (waits until neither is between a take and its push) before it acknowledges
+// a pause or reports the end, and never while it holds indexMutex_. The device's own
+// thread touches waveQ_ only.
 #pragma once
 
 #include <atomic>
@@ -94,7 +101,13 @@ class CDispWnd : public CDrawWnd {
   int32_t queuedWaves() const { return waveQ_.count(); }
 
  private:
-  struct Pending;
+  // A frame taken from the index: the cursor has moved past `decode`.
+  struct Pending {
+    int32_t entry = -1;     // the entry taken
+    int32_t feedFrom = -1;  // first of (delay) entries fed before the decode, -1 none
+    int32_t decode = -1;    // the entry whose decode returns the picture
+    int32_t shown = -1;     // the entry that picture belongs to
+  };
   struct ViewIndexer;
 
   bool OpenDirect(const std::string& front, const std::string& rear, const MP4INFO& info);
@@ -121,7 +134,20 @@ class CDispWnd : public CDrawWnd {
   void PlayThread();
   // Index mutex held. 0 a frame was taken, 1 none indexed yet, 2 past the last entry.
   int TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, Pending* out);
-  bool PresentPending(CDrawWnd& view, const Pending& p);
+  // The entry of the oldest picture the view decoded ahead (kAheadFrame), or why there is
+  // none: kAheadNotYet / kAheadEnd as the worker's take found, kAheadUnknown while it works.
+  int PeekAhead(CDrawWnd& view, int32_t* shown);
+  // Draws the oldest picture the view decoded ahead; false when there was none.
+  bool PresentAhead(CDrawWnd& view);
+
+  // The decode-ahead workers (CDispWndAhead.cpp).
+  void AheadThread(CDrawWnd* view);
+  bool StartAhead();
+  // Lets the workers decode (the rear's only while a rear plays), or parks them: returns
+  // once neither is between a take and its push. Never called with indexMutex_ held.
+  void RunAhead(bool on);
+  // StopPlay: ends and joins the workers, releases what they queued.
+  void StopAhead();
   void StartWaitLocked();
   // True when a wait was running.
   bool StopWait();
@@ -229,6 +255,8 @@ class CDispWnd : public CDrawWnd {
   Event pauseAck_;
   std::thread runThread_;
   std::thread playThread_;
+  std::thread frontAhead_;
+  std::thread rearAhead_;
 };
 
 }  // namespace tq

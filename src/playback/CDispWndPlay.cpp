@@ -1,5 +1,6 @@
-// play_thread: takes the next frame of each view from the index, decodes it and draws it
-// when it is due at the chosen speed, paced by the monotonic millisecond clock.
+// play_thread: presents the next picture each view's worker decoded ahead when it is due at
+// the chosen speed, paced by the monotonic millisecond clock; the take from the index that
+// the workers share.
 #include <algorithm>
 
 #include "platform/Clock.h"
@@ -25,25 +26,13 @@ int64_t ScaleInterval(int64_t media, int speed) {
   }
 }
 
-enum class Take { kFrame, kNotYet, kEnd };
-
 }  // namespace
-
-// A frame taken from the index and not yet presented. The cursor has moved past
-// `decode`; a pause or speed change puts it back to `entry`.
-struct CDispWnd::Pending {
-  int32_t entry = -1;     // the entry taken
-  int32_t feedFrom = -1;  // first of (delay) entries fed before the decode, -1 none
-  int32_t decode = -1;    // the entry whose decode returns the picture
-  int32_t shown = -1;     // the entry that picture belongs to
-  bool valid() const { return entry >= 0; }
-};
 
 namespace {
 
-// Index mutex held. `fresh`: the first frame of this view since the anchor was cleared.
-Take TakeFrame(CDrawWnd& v, bool keyOnly, bool fresh, bool indexComplete, int32_t* entry,
-               int32_t* feedFrom, int32_t* decode, int32_t* shown) {
+// Index mutex held. `fresh`: the first frame of this view since a reposition.
+int TakeFrame(CDrawWnd& v, bool keyOnly, bool fresh, bool indexComplete, int32_t* entry,
+              int32_t* feedFrom, int32_t* decode, int32_t* shown) {
   const FrameTable& t = *v.table;
   const int32_t n = t.Count();
   int32_t c = v.cursor;
@@ -51,36 +40,47 @@ Take TakeFrame(CDrawWnd& v, bool keyOnly, bool fresh, bool indexComplete, int32_
     while (c < n && !t.at(c).key) ++c;
     v.cursor = c;
   }
-  if (c >= n) return n > 0 ? Take::kEnd : Take::kNotYet;
-  if (t.at(c).size == 0) return Take::kNotYet;
+  if (c >= n) return n > 0 ? kAheadEnd : kAheadNotYet;
+  if (t.at(c).size == 0) return kAheadNotYet;
   const bool feed = keyOnly || (fresh && t.at(c).key);
   const int32_t d = feed ? c + v.delay : c;
-  if (d >= n) return indexComplete ? Take::kEnd : Take::kNotYet;
+  if (d >= n) return indexComplete ? kAheadEnd : kAheadNotYet;
   *entry = c;
   *feedFrom = feed ? c : -1;
   *decode = d;
   *shown = feed ? c : std::max(0, c - v.delay);
   v.cursor = d + 1;
-  return Take::kFrame;
+  return kAheadFrame;
 }
 
 }  // namespace
 
-int CDispWnd::TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, Pending* out) {
-  Pending p;
-  const Take r = TakeFrame(view, keyOnly, fresh, indexComplete_ != 0, &p.entry, &p.feedFrom,
-                           &p.decode, &p.shown);
-  if (r == Take::kFrame) *out = p;
-  return int(r);
+int CDispWnd::PeekAhead(CDrawWnd& view, int32_t* shown) {
+  std::lock_guard<std::mutex> lock(view.ahead.mutex);
+  const AheadQueue& q = view.ahead;
+  if (q.count() > 0) {
+    *shown = q.FrontShown();
+    return kAheadFrame;
+  }
+  // Nothing queued: the worker's last look at the index tells why, unless it is still at
+  // work (or about to be, having just pushed or been repositioned).
+  if (q.busy || q.status == kAheadFrame || q.status == kAheadUnknown || !q.run) return kAheadUnknown;
+  return q.status;
 }
 
-bool CDispWnd::PresentPending(CDrawWnd& view, const Pending& p) {
-  if (p.feedFrom >= 0)
-    for (int32_t i = p.feedFrom; i < p.feedFrom + view.delay; ++i) view.DecodeEntry(i);
-  if (view.DecodeEntry(p.decode) != 1) return false;
-  view.Draw(true);
+int CDispWnd::TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, Pending* out) {
+  Pending p;
+  const int r = TakeFrame(view, keyOnly, fresh, indexComplete_ != 0, &p.entry, &p.feedFrom,
+                          &p.decode, &p.shown);
+  if (r == kAheadFrame) *out = p;
+  return r;
+}
+
+bool CDispWnd::PresentAhead(CDrawWnd& view) {
+  const int32_t shown = view.PresentAhead();
+  if (shown < 0) return false;
   if (observer_) {
-    const uint32_t timeMs = view.table->at(p.shown).timeMs;
+    const uint32_t timeMs = view.table->at(shown).timeMs;
     const uint64_t tick = TickCountMs();
     observer_->Presented(view.viewNumber(), timeMs, tick);
     if (&view == this) ReportSoundHeard(timeMs, tick);
@@ -100,110 +100,127 @@ void CDispWnd::StartWaitLocked() {
 }
 
 void CDispWnd::PlayThread() {
-  Pending front, rear;
   bool anchored = false;
   uint64_t anchorTick = 0;
   uint32_t anchorTime = 0;
-  bool keyOnly = false;
-  bool freshFront = true, freshRear = true;
+  bool freshRear = true;
+  bool aheadRunning = false;
+  uint32_t frontTime = 0;  // media time of the front picture presented last
+  uint32_t rearTime = 0;   // and of the rear one
   uint32_t sleepMs = kFirstPassSleepMs;
 
   while (playMode_ != kPlayNone) {
     bool presenting = paused_ == 0 && waitCountdown_ == 0;
+    if (presenting && !aheadRunning) {
+      RunAhead(true);
+      aheadRunning = true;
+    }
+    int32_t front = -1, rear = -1;
+    int rearState = kAheadEnd;
     if (presenting) {
       std::unique_lock<std::mutex> lock(indexMutex_);
-      if (const int request = reposition_.exchange(0)) {
-        if (ratesDiffer_) keyOnly = speed_ > kSpeed1X;
-        if (request == 2) {
-          if (front.valid()) cursor = front.entry;
-          if (rear.valid()) rear_.cursor = rear.entry;
-        }
-        front = rear = Pending{};
+      if (reposition_.exchange(0)) {
+        // A speed change keeps what was decoded ahead (the pictures stay right, only
+        // their times change); a seek has dropped it already.
         anchored = false;
-        freshFront = freshRear = true;
+        freshRear = true;
       }
-      if (!front.valid()) {
-        const Take r = Take(TakeNext(*this, keyOnly, freshFront, &front));
-        const bool took = r == Take::kFrame;
-        if (took && audioAlign_) {
-          AlignAudioLocked(front.shown);
-          audioAlign_ = false;
-        }
-        const bool atEnd = r == Take::kEnd && indexComplete_;
-        if (!took && !atEnd) {
-          if (cursor != 0 && waitCountdown_ == 0) {
-            StartWaitLocked();
-            sleepMs = kIdleSleepMs;
-          } else {
-            sleepMs = cursor == 0 ? kStartPollMs : kIdleSleepMs;
-          }
-          presenting = false;
-        } else if (atEnd) {
-          paused_ = 1;
-          lock.unlock();
-          Draw(true);
-          if (rearPresent_) rear_.Draw(true);
-          Post(kPlayEndOrRear, kEndPresented);
+      const int r = PeekAhead(*this, &front);
+      if (r == kAheadFrame && audioAlign_) {
+        AlignAudioLocked(front);
+        audioAlign_ = false;
+      }
+      const bool atEnd = r == kAheadEnd && indexComplete_;
+      if (r == kAheadUnknown) {
+        sleepMs = 1;  // being decoded
+      } else if (r != kAheadFrame && !atEnd) {
+        if (cursor != 0 && waitCountdown_ == 0) {
+          StartWaitLocked();
           sleepMs = kIdleSleepMs;
-          presenting = false;
+        } else {
+          sleepMs = cursor == 0 ? kStartPollMs : kIdleSleepMs;
         }
+        presenting = false;
+      } else if (atEnd) {
+        lock.unlock();
+        // Parked before the pause shows: the user-interface thread may step at once.
+        RunAhead(false);
+        aheadRunning = false;
+        paused_ = 1;
+        Draw(true);
+        if (rearPresent_) rear_.Draw(true);
+        Post(kPlayEndOrRear, kEndPresented);
+        sleepMs = kIdleSleepMs;
+        presenting = false;
       }
-      if (presenting && rearPresent_ && !rear.valid()) TakeNext(rear_, keyOnly, freshRear, &rear);
+      if (presenting && rearPresent_) rearState = PeekAhead(rear_, &rear);
     }
 
     if (presenting) {
+      // The rear before the front (a rear picture due with the front one is on screen
+      // first) and again after it (one that waited for this front picture).
+      const auto presentRear = [&] {
+        if (rear < 0 || !anchored) return;
+        const uint32_t shownTime = rear_.table->at(rear).timeMs;
+        const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
+        // The rear decodes on its own worker: when the front falls behind its schedule
+        // (a machine too busy for the speed), the rear waits for it instead of running
+        // ahead of the picture it belongs with.
+        const bool withFront = int64_t(shownTime) <= int64_t(frontTime) + 1000 / std::max(1, fps);
+        if (freshRear || (withFront && int64_t(TickCountMs() - anchorTick) > due - kEarlyMarginMs)) {
+          PresentAhead(rear_);
+          rearTime = shownTime;
+          freshRear = false;
+          rear = -1;
+          rearState = kAheadUnknown;  // its next one is looked at in the next pass
+        } else {
+          sleepMs = 1;
+        }
+      };
+      presentRear();
       const uint64_t now = TickCountMs();
-      if (front.valid()) {
-        const uint32_t shownTime = table->at(front.shown).timeMs;
+      if (front >= 0) {
+        const uint32_t shownTime = table->at(front).timeMs;
         if (!anchored) {
           anchorTick = now;
           anchorTime = shownTime;
           anchored = true;
           pictureAnchorTick_ = now;
-          PresentPending(*this, front);
+          PresentAhead(*this);
+          frontTime = shownTime;
           Post(kPlayPosition, anchorTime);
-          front = Pending{};
-          freshFront = false;
           sleepMs = 0;
         } else {
           const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
-          if (int64_t(now - anchorTick) > due - kEarlyMarginMs) {
-            PresentPending(*this, front);
-            freshFront = false;
-            const bool key = table->at(front.shown).key != 0;
+          // Nor does the front run ahead of a rear whose next picture is still being
+          // decoded although it belongs before this one: both stay in step on a busy
+          // machine. (A rear picture already decoded never holds the front up, so a gap
+          // in either recording cannot make them wait for each other.)
+          const bool rearBehind = rearPresent_ && !freshRear && rearState == kAheadUnknown &&
+                                  int64_t(rearTime) + 1000 / std::max(1, rear_.fps) < int64_t(shownTime);
+          if (!rearBehind && int64_t(now - anchorTick) > due - kEarlyMarginMs) {
+            PresentAhead(*this);
+            frontTime = shownTime;
+            const bool key = table->at(front).key != 0;
             if (key) Post(kPlayPosition, shownTime);
             sleepMs = key ? 1 : 0;
-            front = Pending{};
           } else {
             sleepMs = 1;
           }
         }
       }
-      if (rear.valid() && anchored) {
-        const uint32_t shownTime = rear_.table->at(rear.shown).timeMs;
-        const int64_t due = ScaleInterval(int64_t(shownTime) - int64_t(anchorTime), speed_);
-        if (freshRear || int64_t(TickCountMs() - anchorTick) > due - kEarlyMarginMs) {
-          PresentPending(rear_, rear);
-          freshRear = false;
-          rear = Pending{};
-        } else {
-          sleepMs = std::min<uint32_t>(sleepMs, 1);
-        }
-      }
+      presentRear();
     }
 
     FeedSound();
 
     if (paused_ || waitCountdown_ > 0) {
       if (pauseRequest_) {
-        {
-          std::lock_guard<std::mutex> lock(indexMutex_);
-          if (front.valid()) cursor = front.entry;
-          if (rear.valid()) rear_.cursor = rear.entry;
-        }
-        front = rear = Pending{};
+        // What was decoded ahead stays queued: playing on shows it, a step takes it over.
+        RunAhead(false);
+        aheadRunning = false;
         anchored = false;
-        freshFront = freshRear = true;
+        freshRear = true;
         pauseRequest_ = 0;
         pauseAck_.Set();
         sleepMs = kIdleSleepMs;
@@ -213,6 +230,7 @@ void CDispWnd::PlayThread() {
     }
     if (sleepMs > 0) SleepMs(sleepMs);
   }
+  RunAhead(false);
   indexComplete_ = 0;
   playStop_.Wait();
 }

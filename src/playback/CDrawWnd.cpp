@@ -62,7 +62,8 @@ bool CDrawWnd::FinishOpen() {
   packet_.reset(av_packet_alloc());
   picture_.reset(av_frame_alloc());
   received_.reset(av_frame_alloc());
-  if (!packet_ || !picture_ || !received_) return false;
+  presented_.reset(av_frame_alloc());
+  if (!packet_ || !picture_ || !received_ || !presented_) return false;
   AVDictionary* options = nullptr;
   av_dict_set(&options, "refcounted_frames", "1", 0);
   av_dict_set(&options, "threads", DecoderThreadText().c_str(), 0);
@@ -193,7 +194,11 @@ bool CDrawWnd::ReadData(uint32_t offset, uint32_t size) {
 }
 
 int CDrawWnd::Decode(uint32_t offset, uint32_t size) {
-  if (!codec_) return 0;
+  return DecodeInto(offset, size, picture_.get());
+}
+
+int CDrawWnd::DecodeInto(uint32_t offset, uint32_t size, AVFrame* out) {
+  if (!codec_ || !out) return 0;
   if (!ReadData(offset, size)) {
     TraceLog("CDrawWnd::Decode", __LINE__, "Video Data Read Failed. %s\n", path_.c_str());
     return 0;
@@ -205,8 +210,8 @@ int CDrawWnd::Decode(uint32_t offset, uint32_t size) {
   if (rc == AVERROR(EAGAIN)) {
     // An output was left behind: take it, then the packet fits.
     if (avcodec_receive_frame(codec_.get(), received_.get()) == 0) {
-      av_frame_unref(picture_.get());
-      av_frame_move_ref(picture_.get(), received_.get());
+      av_frame_unref(out);
+      av_frame_move_ref(out, received_.get());
       gotPicture = true;
     }
     rc = avcodec_send_packet(codec_.get(), packet_.get());
@@ -219,8 +224,8 @@ int CDrawWnd::Decode(uint32_t offset, uint32_t size) {
   }
   rc = avcodec_receive_frame(codec_.get(), received_.get());
   if (rc == 0) {
-    av_frame_unref(picture_.get());
-    av_frame_move_ref(picture_.get(), received_.get());
+    av_frame_unref(out);
+    av_frame_move_ref(out, received_.get());
     return 1;
   }
   // EAGAIN is the decoder holding its pictures back (the delay): not a failure.
@@ -233,6 +238,29 @@ int CDrawWnd::DecodeEntry(int32_t i) {
   if (!table || !table->Indexed(i)) return 0;
   const FrameEntry e = table->at(i);
   return Decode(e.offset, e.size);
+}
+
+int CDrawWnd::DecodeEntryInto(int32_t i, AVFrame* out) {
+  if (!table || !table->Indexed(i)) return 0;
+  const FrameEntry e = table->at(i);
+  return DecodeInto(e.offset, e.size, out);
+}
+
+int32_t CDrawWnd::PresentAhead() {
+  if (!presented_) return -1;
+  int32_t shown = -1;
+  {
+    std::lock_guard<std::mutex> lock(ahead.mutex);
+    shown = ahead.Pop(presented_.get());
+    ahead.changed.notify_all();  // room for the worker
+  }
+  if (shown < 0) return -1;
+  CDrawWnd& window = *shownIn_;
+  std::lock_guard<std::mutex> lock(window.frameMutex);
+  av_frame_unref(picture_.get());
+  av_frame_move_ref(picture_.get(), presented_.get());
+  window.DrawLocked(picture_.get(), true, true);
+  return shown;
 }
 
 void CDrawWnd::Draw(bool withPicture, bool present) {
@@ -349,6 +377,10 @@ bool CDrawWnd::DrawDirectLocked(CDraw* draw, const AVFrame* p, bool present) {
 }
 
 void CDrawWnd::StopView(bool wasRunning) {
+  {
+    std::lock_guard<std::mutex> lock(ahead.mutex);
+    ahead.Reset();
+  }
   codec_.reset();
   if (wasRunning) {
     std::lock_guard<std::mutex> lock(frameMutex);

@@ -3,11 +3,13 @@
 // ways with the pictures of the stepped interval kept in memory, the seek of one view and
 // the stop of a view.
 //
-// Threads: play_thread decodes and draws while playing; the user-interface thread steps,
-// seeks and redraws only while play_thread is paused (the session waits for its
-// acknowledgement), so decoder, picture slot and step state have one user at a time.
-// frameMutex serialises conversion and renderer calls; fileMutex serialises reads of the
-// view's file between run_thread (records) and play_thread (frame data).
+// Threads: while playing, the view's decode-ahead worker feeds the decoder and queues its
+// pictures (`ahead`) and play_thread moves them into the picture slot and draws; the
+// user-interface thread steps, seeks and redraws only while both are parked (the session
+// waits for play_thread's acknowledgement, which parks the workers first), so decoder,
+// picture slot and step state have one user at a time. frameMutex serialises conversion,
+// renderer calls and the change of the picture slot; fileMutex serialises reads of the
+// view's file between run_thread (records) and the worker (frame data).
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "container/MediaFile.h"
+#include "playback/AheadQueue.h"
 #include "playback/CDrawDisp.h"
 #include "playback/FfmpegPtr.h"
 #include "playback/FrameIndex.h"
@@ -66,6 +69,11 @@ class CDrawWnd {
   // 1 when a picture came out into the picture slot.
   int Decode(uint32_t offset, uint32_t size);
   int DecodeEntry(int32_t i);
+  // The same into `out` instead of the picture slot (the decode-ahead worker).
+  int DecodeEntryInto(int32_t i, AVFrame* out);
+  // play_thread: the oldest picture decoded ahead becomes the picture slot and is drawn.
+  // Returns its entry, -1 when the queue was empty.
+  int32_t PresentAhead();
   // Draws the picture slot (or, with withPicture false, presents the last picture).
   void Draw(bool withPicture, bool present = true);
   void PresentAgain() { Draw(false); }
@@ -104,8 +112,8 @@ class CDrawWnd {
   StepResult StepBackBegin(Refill* r);
   bool RefillOne(Refill& r);
   StepResult RefillFinish(const Refill& r);
-  // Entry whose picture the slot shows after a step.
-  int32_t ShownEntry() const { return cursor - delay - 1; }
+  // Entry whose picture the slot shows (the cursor is past the pictures decoded ahead).
+  int32_t ShownEntry() const { return cursor - delay - 1 - ahead.count(); }
   void Resynchronise();
   // Moves the cursor to the last key frame not after targetMs.
   void SeekView(uint32_t targetMs);
@@ -130,6 +138,9 @@ class CDrawWnd {
   int delay = 0;        // decoder delay in frames
   int repeatCount = 0;  // step repeats when this view's rate is the lower one
   int pictureFlags = 0; // kFlipUpDown | kMirrorLeftRight; guarded by frameMutex
+  // Pictures decoded ahead of the slot while playing; kept across a pause (playing on
+  // shows them), taken into the step slots by the first step, dropped by a seek.
+  AheadQueue ahead;
   // Next entry to decode. Guarded by the session's index mutex while play_thread runs;
   // the UI thread changes it only while play_thread is paused.
   int32_t cursor = 0;
@@ -144,6 +155,10 @@ class CDrawWnd {
 
  private:
   bool ReadData(uint32_t offset, uint32_t size);
+  int DecodeInto(uint32_t offset, uint32_t size, AVFrame* out);
+  // UI thread, paused: the pictures decoded ahead become the step slots after the one
+  // shown, and the cursor goes back to the picture shown.
+  void SettleAhead();
   bool FinishOpen();
   bool StoreSlot(int slot);
   bool LoadSlot(int slot);
@@ -163,6 +178,7 @@ class CDrawWnd {
   PacketPtr packet_;
   FramePtr picture_;   // the view's decoded-picture slot
   FramePtr received_;  // receive target, moved into picture_ when a picture came out
+  FramePtr presented_;  // play_thread: the picture taken from the queue on its way to the slot
   std::vector<uint8_t> readBuffer_;  // grown to need + 1024, never shrunk
   CDrawDisp disp_;
   int formatCode_ = kDrawFailed;

@@ -1,5 +1,5 @@
 // Stepping, seeking and re-synchronising one view. Runs on the user-interface thread
-// while play_thread is paused.
+// while play_thread and the view's decode-ahead worker are parked.
 //
 // Invariant: the decoder returns the picture of entry (i - delay) when entry i is fed, so
 // the picture in the slot belongs to entry (cursor - delay - 1). Stepping keeps it.
@@ -57,7 +57,41 @@ int32_t CDrawWnd::KeyAtOrBefore(int32_t i) const {
   return 0;
 }
 
+void CDrawWnd::SettleAhead() {
+  const int n = ahead.count();
+  if (n == 0) return;
+  // The decoder has been fed up to the cursor, n pictures past the one shown: the cursor
+  // goes back by n and the queued pictures become the slots after the shown one, so that
+  // stepping forward shows them and a decode past them follows on where the decoder is.
+  ClearCachedRun();
+  cursor -= n;
+  std::lock_guard<std::mutex> lock(ahead.mutex);
+  if (int(kept_.size()) > n && StoreSlot(0)) {
+    for (int k = 1; k <= n; ++k) {
+      kept_[size_t(k)].reset(av_frame_alloc());
+      if (!kept_[size_t(k)] || ahead.Pop(kept_[size_t(k)].get()) < 0) kept_[size_t(k)].reset();
+    }
+    slot_ = 0;
+    ahead.Drop();
+    return;
+  }
+  // No room to keep them (or nothing shown yet): the decoder is brought back to the
+  // picture shown, which stays in the slot.
+  ahead.Drop();
+  FramePtr shown(HasPicture() ? av_frame_clone(picture_.get()) : nullptr);
+  ClearCachedRun();
+  if (table) {
+    const int32_t from = KeyAtOrBefore(std::max(0, ShownEntry()));
+    for (int32_t i = from; i < cursor; ++i) DecodeEntry(i);
+  }
+  if (shown) {
+    av_frame_unref(picture_.get());
+    av_frame_move_ref(picture_.get(), shown.get());
+  }
+}
+
 StepResult CDrawWnd::StepForward() {
+  SettleAhead();
   if (!table || !table->Indexed(cursor)) return StepResult::kNone;
   if (repeatsLeft_ > 0) {
     --repeatsLeft_;
@@ -82,6 +116,7 @@ StepResult CDrawWnd::StepForward() {
 
 StepResult CDrawWnd::StepBackBegin(Refill* r) {
   *r = Refill{};
+  SettleAhead();
   if (!table || cursor <= 0) return StepResult::kNone;
   if (kept_.empty()) {
     // Without kept slots the step lands on the key frame before the picture shown.
@@ -158,6 +193,11 @@ void CDrawWnd::Resynchronise() {
 
 void CDrawWnd::SeekView(uint32_t targetMs) {
   ClearCachedRun();
+  {
+    // Pictures decoded for the old position, and any the worker brings in from it, go.
+    std::lock_guard<std::mutex> lock(ahead.mutex);
+    ahead.Reset();
+  }
   if (!table) return;
   const int32_t n = table->Count();
   int32_t best = 0;

@@ -111,6 +111,7 @@ bool CaptureDraw::Draw(const DrawPicture* picture, int flags, bool present) {
   if (!picture) return Present();
   if (picture->format != target()->format()) return false;
   target()->Add(*picture, flags);
+  if (const int ms = target()->drawCostMs()) SleepMs(uint32_t(ms));
   return present ? Present() : true;
 }
 

@@ -3,6 +3,7 @@
 // session has stopped. Pictures are copied during Draw (the planes are the caller's).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -43,6 +44,9 @@ class CaptureWindow {
   uint64_t presents() const;
   uint64_t clears() const;
   void Reset();
+  // Milliseconds each picture takes to draw, as on a slow screen (0: no wait).
+  void SetDrawCostMs(int ms) { drawCostMs_ = ms; }
+  int drawCostMs() const { return drawCostMs_; }
 
  private:
   const size_t keep_;
@@ -52,6 +56,7 @@ class CaptureWindow {
   uint64_t drawn_ = 0;
   uint64_t presents_ = 0;
   uint64_t clears_ = 0;
+  std::atomic<int> drawCostMs_{0};
 };
 
 class CaptureDraw final : public CDraw {
