@@ -137,6 +137,8 @@ class CDispWnd : public CDrawWnd {
   // The entry of the oldest picture the view decoded ahead (kAheadFrame), or why there is
   // none: kAheadNotYet / kAheadEnd as the worker's take found, kAheadUnknown while it works.
   int PeekAhead(CDrawWnd& view, int32_t* shown);
+  // True when the view's worker has filled its queue or can take nothing more for now.
+  bool AheadPrimed(CDrawWnd& view);
   // Draws the oldest picture the view decoded ahead; false when there was none.
   bool PresentAhead(CDrawWnd& view);
 

@@ -15,6 +15,11 @@ constexpr uint32_t kStartPollMs = 5;   // before the first frame is indexed
 constexpr uint32_t kPausedPollMs = 10;
 constexpr int64_t kEarlyMarginMs = 3;
 constexpr int kWaitRecords = 3;        // front records to index before play resumes
+// Faster than 1X the clock starts once both views have decoded a queue's worth ahead, or
+// after this long at most: started on the first picture alone it finds the decoders
+// still warming up (their first pictures take several due intervals), and the pictures
+// that follow come late.
+constexpr uint64_t kPrimeLimitMs = 300;
 
 // Wall-clock milliseconds for a media interval at a speed (toward zero).
 int64_t ScaleInterval(int64_t media, int speed) {
@@ -68,6 +73,12 @@ int CDispWnd::PeekAhead(CDrawWnd& view, int32_t* shown) {
   return q.status;
 }
 
+bool CDispWnd::AheadPrimed(CDrawWnd& view) {
+  std::lock_guard<std::mutex> lock(view.ahead.mutex);
+  const AheadQueue& q = view.ahead;
+  return !q.run || q.full() || (!q.busy && (q.status == kAheadNotYet || q.status == kAheadEnd));
+}
+
 int CDispWnd::TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, Pending* out) {
   Pending p;
   const int r = TakeFrame(view, keyOnly, fresh, indexComplete_ != 0, &p.entry, &p.feedFrom,
@@ -108,6 +119,7 @@ void CDispWnd::PlayThread() {
   uint32_t frontTime = 0;  // media time of the front picture presented last
   uint32_t rearTime = 0;   // and of the rear one
   uint32_t sleepMs = kFirstPassSleepMs;
+  uint64_t primeSince = 0;  // when the wait for full queues began, 0 none
 
   while (playMode_ != kPlayNone) {
     bool presenting = paused_ == 0 && waitCountdown_ == 0;
@@ -123,6 +135,7 @@ void CDispWnd::PlayThread() {
         // A speed change keeps what was decoded ahead (the pictures stay right, only
         // their times change); a seek has dropped it already.
         anchored = false;
+        primeSince = 0;
         freshRear = true;
       }
       const int r = PeekAhead(*this, &front);
@@ -181,7 +194,13 @@ void CDispWnd::PlayThread() {
       const uint64_t now = TickCountMs();
       if (front >= 0) {
         const uint32_t shownTime = table->at(front).timeMs;
-        if (!anchored) {
+        const bool priming = !anchored && speed_ > kSpeed1X &&
+                             !(AheadPrimed(*this) && (!rearPresent_ || AheadPrimed(rear_)));
+        if (priming && primeSince == 0) primeSince = now;
+        if (priming && now - primeSince < kPrimeLimitMs) {
+          sleepMs = 1;
+        } else if (!anchored) {
+          primeSince = 0;
           anchorTick = now;
           anchorTime = shownTime;
           anchored = true;
@@ -220,6 +239,7 @@ void CDispWnd::PlayThread() {
         RunAhead(false);
         aheadRunning = false;
         anchored = false;
+        primeSince = 0;
         freshRear = true;
         pauseRequest_ = 0;
         pauseAck_.Set();

@@ -2,6 +2,8 @@
 // A pause shows the last presented picture and steps go on from it through the queued
 // pictures and past them; a seek while playing drops them; a speed change keeps them; a
 // stop releases them.
+#include <atomic>
+
 #include "playback/PlaybackTestUtil.h"
 
 namespace tq::test {
@@ -164,6 +166,40 @@ TEST_F(AheadTest, seek_while_playing_shows_nothing_of_the_old_position_after_it)
     EXPECT_EQ(positions.front(), FrameTimeMs(c.key));
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
     session->StopPlay();
+  }
+}
+
+// Faster than 1X the clock starts only once both views have a queue's worth decoded: a
+// clock started on the first picture while the decoders warm up shows the next ones late.
+TEST_F(AheadTest, playing_fast_starts_the_clock_with_full_queues) {
+  struct Probe final : PlaybackObserver {
+    CDispWnd* session = nullptr;
+    std::atomic<int> front{-1}, rear{-1};
+    static int Queued(CDrawWnd& v) {
+      std::lock_guard<std::mutex> lock(v.ahead.mutex);
+      return v.ahead.count();
+    }
+    void Presented(int view, uint32_t, uint64_t) override {
+      if (view != 0 || front >= 0) return;
+      rear = Queued(session->rearView());
+      front = Queued(*session);
+    }
+  };
+  for (int speed : {kSpeed2X, kSpeed4X}) {
+    SCOPED_TRACE("speed " + std::to_string(speed));
+    Probe probe;
+    SessionOptions o;
+    o.settingsFolder = settings.path().string();
+    o.frontWindow = &front;
+    o.rearWindow = &rear;
+    session = std::make_unique<CDispWnd>(&sink, o, &probe);
+    probe.session = session.get();
+    Start(LongPair(false), LongPair(true), 0, speed);
+    ASSERT_TRUE(WaitUntil([&] { return probe.front >= 0; }));
+    // The first front picture has just been taken from its full queue; the rear's waits.
+    EXPECT_GE(probe.front, kAheadPictures - 1);
+    EXPECT_EQ(probe.rear, kAheadPictures);
+    session.reset();  // before the probe it reports to
   }
 }
 
