@@ -1,7 +1,7 @@
 // The playback session: plays one recording, or a front recording with its rear partner,
 // in step. It is the front camera's view and owns the rear view. run_thread builds the
-// frame index while play_thread decodes and presents at one of four speeds; the owner
-// hears about progress through posted play messages only.
+// frame index while each view's worker decodes ahead and play_thread presents at one of
+// four speeds; the owner hears about progress through posted play messages only.
 //
 // Threads: the user-interface thread calls every public operation; run_thread indexes;
 // one decode-ahead worker per view takes that view's frames from the index and decodes
@@ -13,8 +13,9 @@
 // wave-out device, the audio cursor and the audio decoder; ahead.mutex a view's queue and
 // its worker's run/busy flags; flags shared without them are atomics. play_thread parks
 // the workers (waits until neither is between a take and its push) before it acknowledges
-// a pause or reports the end, and never while it holds indexMutex_. The device's own
-// thread touches waveQ_ only.
+// a pause or reports the end, and never while it holds indexMutex_; a seek while playing
+// waits for that acknowledgement before it moves the cursors. The device's own thread
+// touches waveQ_ only.
 #pragma once
 
 #include <atomic>
