@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -438,9 +439,22 @@ void CDispWnd::Step(bool forward) {
     Refill f, r;
     front = StepBackBegin(&f);
     if (rear) back = rear_.StepBackBegin(&r);
-    while (f.active || r.active) {
-      RefillOne(f);
-      rear_.RefillOne(r);
+    // The two intervals decode side by side: the views share no decoder, file or slot.
+    std::thread rearRefill;
+    if (r.active) {
+      try {
+        rearRefill = std::thread([this, &r] {
+          while (rear_.RefillOne(r)) {
+          }
+        });
+      } catch (const std::system_error&) {
+        TraceLog("CDispWnd::Step", __LINE__, "rear refill thread failed, refilling in turn\n");
+      }
+    }
+    while (RefillOne(f)) {
+    }
+    if (rearRefill.joinable()) rearRefill.join();
+    while (rear_.RefillOne(r)) {
     }
     if (f.started) front = RefillFinish(f);
     if (r.started) back = rear_.RefillFinish(r);
