@@ -1,5 +1,7 @@
 #include "playback/AheadQueue.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/frame.h>
 }
@@ -44,6 +46,31 @@ void AheadQueue::Reset() {
   Drop();
   ++epoch;
   status = kAheadUnknown;
+}
+
+int TakeAhead(const FrameTable& t, int32_t* cursor, int delay, bool keyOnly, bool fresh, bool indexComplete,
+              AheadTake* out) {
+  const int32_t n = t.Count();
+  int32_t c = *cursor;
+  if (keyOnly) {
+    while (c < n && !t.at(c).key) ++c;
+    *cursor = c;
+  }
+  // Out of entries is the end only when no more can come: a worker's look taken just
+  // before the indexer's last records would otherwise end play early.
+  if (c >= n) return n > 0 && indexComplete ? kAheadEnd : kAheadNotYet;
+  if (t.at(c).size == 0) return kAheadNotYet;
+  // The first key frame after a reposition, and every one taken alone, is fed with its
+  // (delay) followers to get its own picture out of the decoder.
+  const bool feed = keyOnly || (fresh && t.at(c).key);
+  const int32_t d = feed ? c + delay : c;
+  if (d >= n) return indexComplete ? kAheadEnd : kAheadNotYet;
+  out->entry = c;
+  out->feedFrom = feed ? c : -1;
+  out->decode = d;
+  out->shown = feed ? c : std::max(0, c - delay);
+  *cursor = d + 1;
+  return kAheadFrame;
 }
 
 }  // namespace tq

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "playback/FfmpegPtr.h"
+#include "playback/FrameIndex.h"
 
 namespace tq {
 
@@ -18,6 +19,21 @@ constexpr int kAheadPictures = 4;
 // What the worker found when it last took from the index (the values of the session's
 // take), or kAheadUnknown after a reposition when it has not looked yet.
 enum AheadStatus : int { kAheadFrame = 0, kAheadNotYet = 1, kAheadEnd = 2, kAheadUnknown = 3 };
+
+// One take from a view's index: which entries to feed and decode for its next picture.
+struct AheadTake {
+  int32_t entry = -1;     // the entry taken
+  int32_t feedFrom = -1;  // first of (delay) entries fed before the decode, -1 none
+  int32_t decode = -1;    // the entry whose decode returns the picture
+  int32_t shown = -1;     // the entry that picture belongs to
+};
+
+// Takes the view's next frame at *cursor (advanced past what the take decodes) from a
+// decoder that returns each picture `delay` entries late; `keyOnly` skips to key frames,
+// `fresh` is the first take since a reposition. kAheadEnd only once the index is complete:
+// until then running out of entries is kAheadNotYet, so a stale look never ends play.
+int TakeAhead(const FrameTable& t, int32_t* cursor, int delay, bool keyOnly, bool fresh, bool indexComplete,
+              AheadTake* out);
 
 class AheadQueue {
  public:

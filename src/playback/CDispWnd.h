@@ -103,12 +103,6 @@ class CDispWnd : public CDrawWnd {
 
  private:
   // A frame taken from the index: the cursor has moved past `decode`.
-  struct Pending {
-    int32_t entry = -1;     // the entry taken
-    int32_t feedFrom = -1;  // first of (delay) entries fed before the decode, -1 none
-    int32_t decode = -1;    // the entry whose decode returns the picture
-    int32_t shown = -1;     // the entry that picture belongs to
-  };
   struct ViewIndexer;
 
   bool OpenDirect(const std::string& front, const std::string& rear, const MP4INFO& info);
@@ -133,8 +127,8 @@ class CDispWnd : public CDrawWnd {
 
   // play_thread and its parts.
   void PlayThread();
-  // Index mutex held. 0 a frame was taken, 1 none indexed yet, 2 past the last entry.
-  int TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, Pending* out);
+  // Index mutex held. The view's next take from its index (TakeAhead).
+  int TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, AheadTake* out);
   // The entry of the oldest picture the view decoded ahead (kAheadFrame), or why there is
   // none: kAheadNotYet / kAheadEnd as the worker's take found, kAheadUnknown while it works.
   int PeekAhead(CDrawWnd& view, int32_t* shown);

@@ -38,7 +38,7 @@ void CDispWnd::AheadThread(CDrawWnd* view) {
     q.busy = true;
     lock.unlock();
 
-    Pending p;
+    AheadTake p;
     int took = kAheadUnknown;
     uint32_t epoch = 0;
     {

@@ -33,33 +33,6 @@ int64_t ScaleInterval(int64_t media, int speed) {
 
 }  // namespace
 
-namespace {
-
-// Index mutex held. `fresh`: the first frame of this view since a reposition.
-int TakeFrame(CDrawWnd& v, bool keyOnly, bool fresh, bool indexComplete, int32_t* entry,
-              int32_t* feedFrom, int32_t* decode, int32_t* shown) {
-  const FrameTable& t = *v.table;
-  const int32_t n = t.Count();
-  int32_t c = v.cursor;
-  if (keyOnly) {
-    while (c < n && !t.at(c).key) ++c;
-    v.cursor = c;
-  }
-  if (c >= n) return n > 0 ? kAheadEnd : kAheadNotYet;
-  if (t.at(c).size == 0) return kAheadNotYet;
-  const bool feed = keyOnly || (fresh && t.at(c).key);
-  const int32_t d = feed ? c + v.delay : c;
-  if (d >= n) return indexComplete ? kAheadEnd : kAheadNotYet;
-  *entry = c;
-  *feedFrom = feed ? c : -1;
-  *decode = d;
-  *shown = feed ? c : std::max(0, c - v.delay);
-  v.cursor = d + 1;
-  return kAheadFrame;
-}
-
-}  // namespace
-
 int CDispWnd::PeekAhead(CDrawWnd& view, int32_t* shown) {
   std::lock_guard<std::mutex> lock(view.ahead.mutex);
   const AheadQueue& q = view.ahead;
@@ -79,12 +52,8 @@ bool CDispWnd::AheadPrimed(CDrawWnd& view) {
   return !q.run || q.full() || (!q.busy && (q.status == kAheadNotYet || q.status == kAheadEnd));
 }
 
-int CDispWnd::TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, Pending* out) {
-  Pending p;
-  const int r = TakeFrame(view, keyOnly, fresh, indexComplete_ != 0, &p.entry, &p.feedFrom,
-                          &p.decode, &p.shown);
-  if (r == kAheadFrame) *out = p;
-  return r;
+int CDispWnd::TakeNext(CDrawWnd& view, bool keyOnly, bool fresh, AheadTake* out) {
+  return TakeAhead(*view.table, &view.cursor, view.delay, keyOnly, fresh, indexComplete_ != 0, out);
 }
 
 bool CDispWnd::PresentAhead(CDrawWnd& view) {

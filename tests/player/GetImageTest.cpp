@@ -61,6 +61,12 @@ TEST(GetImage, paused_picture_is_upright_bgr_at_its_own_size) {
   FreeMP4INFO(info);
   ASSERT_TRUE(posts.WaitFor(kPlayStartIndexed, 0));
   session.Pause(true);
+  // The seeks below go to key frames at 1 s and 2 s, which must be indexed by then: a seek
+  // lands on the last key frame indexed at or before its target.
+  const auto indexed = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!session.indexComplete() && std::chrono::steady_clock::now() < indexed)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(session.indexComplete());
   struct Case {
     uint32_t seekMs;
     int flags;
