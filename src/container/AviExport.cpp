@@ -215,13 +215,7 @@ ExportOutcome ExportAviRecording(const std::string& sourcePath, const std::strin
   bool ok = ExportAVI(*f, temp, info, fromSec, toSec, withSound && haveSound, !rear, rear, &error,
                       &span) == 1;
   std::error_code ec;
-  if (ok) {
-    std::filesystem::rename(temp, outPath, ec);
-    if (ec) {
-      ok = false;
-      error = "cannot rename the finished export to " + outPath + ": " + ec.message();
-    }
-  }
+  if (ok) ok = CommitExport(temp, outPath, &error);
   if (!ok) {
     std::filesystem::remove(temp, ec);
     for (size_t at; (at = error.find(temp)) != std::string::npos;) error.replace(at, temp.size(), outPath);

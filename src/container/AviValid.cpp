@@ -306,7 +306,7 @@ int RecoverAVI(MediaFile& f, AVIINFO* info) {
   // Crash safety: the chunk id is written last. Until it is complete the place reads as
   // no chunk at all (zeros), so an interrupted append is repaired again the same way.
   const uint8_t zero[4] = {};
-  if (f.Length() > indexAt && (!f.Seek(indexAt) || !f.Write(zero, sizeof zero) || !f.Flush()))
+  if (f.Length() > indexAt && (!f.Seek(indexAt) || !f.Write(zero, sizeof zero) || !f.Sync()))
     return 0;
   const uint8_t* data = reinterpret_cast<const uint8_t*>(entries.data());
   const uint32_t batch = kRepairBatch * kAviIndexEntrySize;
@@ -315,9 +315,10 @@ int RecoverAVI(MediaFile& f, AVIINFO* info) {
     if (!f.Write(data + done, std::min(batch, bytes - done))) return 0;
   uint8_t field[4];
   PutLE32(field, bytes);
-  if (!f.Flush() || !f.Seek(indexAt + 4) || !f.Write(field, 4) || !f.Flush()) return 0;
+  // Entries and size reach the medium before the id that makes them a chunk.
+  if (!f.Flush() || !f.Seek(indexAt + 4) || !f.Write(field, 4) || !f.Sync()) return 0;
   PutLE32(field, RiffCode("idx1"));
-  if (!f.Seek(indexAt) || !f.Write(field, 4) || !f.Flush()) return 0;
+  if (!f.Seek(indexAt) || !f.Write(field, 4) || !f.Sync()) return 0;
 
   info->indexCount = uint16_t(entries.size());
   info->index = std::move(entries);

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/TraceLog.h"
+#include "platform/Files.h"
 
 namespace tq {
 namespace {
@@ -207,6 +208,11 @@ bool AviWriter::Finish(std::string* error) {
     return false;
   }
   file_.reset();
+  std::string why;
+  if (!SyncFileToMedium(temp_, &why)) {
+    failed_ = true;
+    return Fail(error, path_ + ": cannot write the finished file to the medium: " + why);
+  }
   std::error_code ec;
   std::filesystem::rename(temp_, path_, ec);
   if (ec) {

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Files.h"
 
 namespace tq {
 
@@ -40,6 +44,20 @@ std::string ExportTempName(const std::string& outPath) {
     if (i > 1000) break;  // an unreadable folder: the open reports it
   }
   return name;
+}
+
+bool CommitExport(const std::string& temp, const std::string& outPath, std::string* error) {
+  std::string why;
+  if (!SyncFileToMedium(temp, &why)) {
+    *error = "cannot write the finished export to the medium: " + why;
+    return false;
+  }
+  if (::rename(temp.c_str(), outPath.c_str()) != 0) {
+    *error = "cannot rename the finished export to " + outPath + ": " + std::strerror(errno);
+    return false;
+  }
+  SyncFolderOf(outPath);
+  return true;
 }
 
 int WholeSeconds(uint64_t lengthMs) {

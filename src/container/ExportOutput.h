@@ -45,6 +45,12 @@ std::string OutputRefusal(const std::string& sourcePath, const std::string& outP
 // A name beside the output that nothing (not even a dangling link) has yet.
 std::string ExportTempName(const std::string& outPath);
 
+// Puts the finished temporary file under the output name: its bytes reach the medium
+// first, so the name never stands for a file the medium does not hold (a pulled card, a
+// power cut, a replaced export), then the rename, then the folder entry. False with the
+// message in *error; the temporary file is left to the caller.
+bool CommitExport(const std::string& temp, const std::string& outPath, std::string* error);
+
 // Whole seconds of a recording as the range check counts them: under a second counts
 // as one, otherwise the whole seconds.
 int WholeSeconds(uint64_t lengthMs);

@@ -108,6 +108,8 @@ uint64_t MediaFile::Length() {
 
 bool MediaFile::Flush() { return std::fflush(file_) == 0; }
 
+bool MediaFile::Sync() { return std::fflush(file_) == 0 && ::fdatasync(::fileno(file_)) == 0; }
+
 bool MediaFile::ReadU8(uint8_t* v) { return Read(v, 1); }
 bool MediaFile::ReadU16(uint16_t* v) {
   uint8_t b[2];

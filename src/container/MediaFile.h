@@ -40,6 +40,9 @@ class MediaFile {
   uint64_t Tell();
   uint64_t Length();                      // current length (after flushing writes)
   bool Flush();
+  // Flushes, then waits until the file's data is on its medium: the barrier between the
+  // steps of a repair, and its end (a card may be pulled as soon as we say it is done).
+  bool Sync();
   bool ReadU8(uint8_t* v);
   bool ReadU16(uint16_t* v);              // big-endian
   bool ReadU32(uint32_t* v);

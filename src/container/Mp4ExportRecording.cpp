@@ -128,13 +128,7 @@ ExportOutcome ExportRecording(const std::string& sourcePath, const std::string& 
   }
 
   std::error_code ec;
-  if (ok) {
-    fs::rename(temp, outPath, ec);
-    if (ec) {
-      ok = false;
-      error = "cannot rename the finished export to " + outPath + ": " + ec.message();
-    }
-  }
+  if (ok) ok = CommitExport(temp, outPath, &error);
   if (!ok) {
     fs::remove(temp, ec);
     // The temporary name is ours; the user knows the file by the name asked for.

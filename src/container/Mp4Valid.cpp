@@ -283,7 +283,7 @@ bool WriteAppended(MediaFile& f, MP4INFO& info, RepairPlan& plan, std::vector<ui
   PutU32(moov, FourCC("moov"));
   std::memcpy(image.data() + 4, skip, 4);
   if (!WriteAt(f, start + 4, skip, 4) || !WriteAt(f, start, image.data(), image.size()) ||
-      !CorrectMdatSize(f, info, plan) || !f.Flush() || !WriteAt(f, start + 4, moov, 4))
+      !CorrectMdatSize(f, info, plan) || !f.Sync() || !WriteAt(f, start + 4, moov, 4))
     return false;
   uint64_t moovEnd = start + image.size();
   uint64_t length = f.Length();
@@ -317,7 +317,7 @@ bool WriteInReservedRoom(MediaFile& f, MP4INFO& info, RepairPlan& plan,
   PutU32(moov, FourCC("moov"));
   return WriteAt(f, start + 4, skip, 4) &&
          WriteAt(f, start + kBoxHeader, body.data(), body.size()) &&
-         CorrectMdatSize(f, info, plan) && f.Flush() && WriteAt(f, start + 4, moov, 4);
+         CorrectMdatSize(f, info, plan) && f.Sync() && WriteAt(f, start + 4, moov, 4);
 }
 
 bool MarkRepaired(MediaFile& f, MP4INFO& info) {
@@ -333,7 +333,7 @@ bool ApplyRepair(MediaFile& f, MP4INFO& info, RepairPlan& plan) {
   if (!RenderMoov(info, plan, &image)) return false;
   bool written = plan.reservedRoom ? WriteInReservedRoom(f, info, plan, image)
                                    : WriteAppended(f, info, plan, image);
-  return written && MarkRepaired(f, info) && f.Flush();
+  return written && MarkRepaired(f, info) && f.Sync();
 }
 
 // After a repair: walks the top level from `start` (a box header) to the new moov.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace tq {
@@ -98,6 +99,26 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
   if (fd < 0) return false;
   bool ok = WriteAllTo(fd, bytes);
   return ::close(fd) == 0 && ok;
+}
+
+bool SyncFileToMedium(const std::string& path, std::string* why) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fdatasync(fd) != 0) {
+    if (why) *why = std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  ::close(fd);
+  return true;
+}
+
+void SyncFolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 std::string LastPathComponent(const std::string& path) {

@@ -24,6 +24,14 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::string* out);
 // permission bits of an existing file.
 bool ReplaceFileContents(const std::string& path, const std::string& bytes);
 
+// Writes what the system still holds only in memory of a file's data to its medium. A
+// card may be pulled the moment we report a file written or repaired, and a renamed
+// export must never come to stand under its name without its bytes. False with the
+// system's reason in *why.
+bool SyncFileToMedium(const std::string& path, std::string* why);
+// Best effort: the folder's entries (a file renamed into it) reach the medium too.
+void SyncFolderOf(const std::string& path);
+
 // The last path component ("/media/u/CARD" -> "CARD"), ignoring trailing separators.
 std::string LastPathComponent(const std::string& path);
 // Joins with exactly one '/' between the parts.
