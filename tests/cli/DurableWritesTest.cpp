@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,37 +64,33 @@ bool CheckWorksIn(const TempDir& dir) {
 struct Durable {
   const char* name;
   const char* fixture;  // copied to "in" + its extension
-  std::function<std::string(const std::string& in, const std::string& out)> args;
-  bool outputExists;  // an earlier export stands under the name (replaced with --force)
-  bool judgeInput;    // the repaired recording is judged, else the output
+  const char* args;     // IN and OUT stand for the two paths
+  bool outputExists;    // an earlier export stands under the name (replaced with --force)
+  bool judgeInput;      // the repaired recording is judged, else the output
 };
+
+// The arguments with the words IN and OUT replaced by the quoted paths.
+std::string Expand(const std::string& args, const std::string& in, const std::string& out) {
+  std::istringstream words(args);
+  std::string line, word;
+  while (words >> word) line += " " + (word == "IN" ? Quote(in) : word == "OUT" ? Quote(out) : word);
+  return line;
+}
 
 TEST(DurableWrites, exports_and_repairs_are_on_the_medium_when_the_tool_returns) {
   TempDir dir;
   if (!CheckWorksIn(dir)) GTEST_SKIP() << "the temporary folder's file system keeps every page in memory";
   const Durable rows[] = {
-      {"MP4 export", "h264_sound.mp4",
-       [](const std::string& in, const std::string& out) { return "export " + Quote(in) + " --from 0 --to 1 -o " + Quote(out); },
-       false, false},
-      {"MP4 export replacing an earlier one", "h264_sound.mp4",
-       [](const std::string& in, const std::string& out) {
-         return "export " + Quote(in) + " --from 0 --to 1 --force -o " + Quote(out);
-       },
-       true, false},
-      {"MP4 export of an unfinished recording", "unfinished_frames.mp4",
-       [](const std::string& in, const std::string& out) { return "export " + Quote(in) + " --from 0 --to 1 -o " + Quote(out); },
-       false, false},
-      {"AVI export of the rear camera", "avi_pair.avi",
-       [](const std::string& in, const std::string& out) {
-         return "export " + Quote(in) + " --from 0 --to 1 --camera rear -o " + Quote(out);
-       },
-       false, false},
-      {"MP4 repair", "unfinished_frames.mp4",
-       [](const std::string& in, const std::string&) { return "repair " + Quote(in); }, false, true},
-      {"MP4 repair in the reserved room", "reserved_unfinished.mp4",
-       [](const std::string& in, const std::string&) { return "repair " + Quote(in); }, false, true},
-      {"AVI index rebuilt", "avi_noindex.avi",
-       [](const std::string& in, const std::string&) { return "repair " + Quote(in); }, false, true},
+      {"MP4 export", "h264_sound.mp4", "export IN --from 0 --to 1 -o OUT", false, false},
+      {"MP4 export replacing an earlier one", "h264_sound.mp4", "export IN --from 0 --to 1 --force -o OUT", true,
+       false},
+      {"MP4 export of an unfinished recording", "unfinished_frames.mp4", "export IN --from 0 --to 1 -o OUT", false,
+       false},
+      {"AVI export of the rear camera", "avi_pair.avi", "export IN --from 0 --to 1 --camera rear -o OUT", false,
+       false},
+      {"MP4 repair", "unfinished_frames.mp4", "repair IN", false, true},
+      {"MP4 repair in the reserved room", "reserved_unfinished.mp4", "repair IN", false, true},
+      {"AVI index rebuilt", "avi_noindex.avi", "repair IN", false, true},
   };
   for (const Durable& row : rows) {
     SCOPED_TRACE(row.name);
@@ -106,7 +102,7 @@ TEST(DurableWrites, exports_and_repairs_are_on_the_medium_when_the_tool_returns)
     if (row.outputExists) {
       ASSERT_TRUE(tq::test::CopyFile(Fixture(row.fixture), out));
     }
-    const auto r = RunCommand(Quote(std::string(TQ_BUILD_DIR) + "/tqmb20") + " " + row.args(in, out));
+    const auto r = RunCommand(Quote(std::string(TQ_BUILD_DIR) + "/tqmb20") + Expand(row.args, in, out));
     ASSERT_EQ(r.exitCode, 0) << r.output;
     const std::string judged = row.judgeInput ? in : out;
     EXPECT_EQ(PagesKept(judged), 0) << judged << " is not all on the medium yet";
