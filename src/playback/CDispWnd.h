@@ -102,7 +102,6 @@ class CDispWnd : public CDrawWnd {
   int32_t queuedWaves() const { return waveQ_.count(); }
 
  private:
-  // A frame taken from the index: the cursor has moved past `decode`.
   struct ViewIndexer;
 
   bool OpenDirect(const std::string& front, const std::string& rear, const MP4INFO& info);
